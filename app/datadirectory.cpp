@@ -1,0 +1,34 @@
+#include "app/datadirectory.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace DataDirectory {
+
+QString defaultPath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\kestro");
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/kestro");
+#endif
+}
+
+void ensureExists(const QString &path)
+{
+    QDir dir(path);
+    if (dir.exists()) {
+        // Established wording for an existing directory; log readers look for it.
+        qDebug().noquote() << QStringLiteral("文件夹创建失败");
+        return;
+    }
+    if (dir.mkpath(QStringLiteral("."))) {
+        qDebug().noquote() << QStringLiteral("文件夹创建成功");
+    } else {
+        qWarning().noquote() << "cannot create data directory" << QDir::toNativeSeparators(path);
+    }
+}
+
+} // namespace DataDirectory

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "serial/modbusframe.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+
+class Dialog;
+class MainWindowForm;
+class PollingCycle;
+class QLineEdit;
+class QSerialPort;
+class ResponseCollector;
+class Serial_port;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+    friend class Dialog;
+    friend class Serial_port;
+
+public:
+    static constexpr int kDeviceCount = 200;
+
+    // dataDirectory defaults to the station's fixed data folder; tests pass their own.
+    explicit MainWindow(QWidget *parent = nullptr, const QString &dataDirectory = QString());
+    ~MainWindow() override;
+
+    MainWindowForm *form() const { return ui; }
+    QString dataDirectory() const { return dataDir; }
+    QSerialPort *port() const { return serialPort; }
+    Serial_port *serialPortSettings() const { return serialPortDialog; }
+    Dialog *devicePageDialog() const { return deviceSelectionDialog; }
+    const ModbusFrame::Registers &registers() const { return registerValues; }
+    int shownDevicePage() const { return currentPage; }
+
+    // Makes device page 0..13 current; used by the page dialog.
+    void showDevicePage(int pageIndex);
+
+    // Answer window of each polling request; shortened by tests that talk to a simulator.
+    void setPollStepInterval(int milliseconds);
+
+    float upperTemperatureLimitOf(int device) const { return upperTemperatureLimit[device - 1]; }
+    float lowerTemperatureLimitOf(int device) const { return lowerTemperatureLimit[device - 1]; }
+    float upperCurrentLimitOf(int device) const { return upperCurrentLimit[device - 1]; }
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
+private slots:
+    void on_next_pageButton_clicked();
+    void on_previous_pageButton_clicked();
+    void on_Device_selection_clicked();
+    void on_alarm_record_clicked();
+    void on_Threshold_Settings_button_clicked();
+    void on_pushButton_graph_clicked();
+    void on_pushButton_graph_home_clicked();
+    void on_Serial_port_parameters_clicked();
+    void on_history_button_clicked();
+    void on_history_home_button_clicked();
+    void DataReceived();
+
+private:
+    void initialiseStartup();
+    void clockTick();
+    void pollingTick();
+    void openDialog(QDialog *dialog);
+    void enterQueryView(QWidget *pageWidget);
+    void returnToDeviceView();
+
+    void sendPollRequest(int step, const QByteArray &frame);
+    void finishPollStep(int step);
+    void acceptResponse(const QByteArray &bytes);
+
+    int clockTimer = 0;
+    int pollTimer = 0;
+    int evaluationTimer = 0;
+    int historyTimer = 0;
+
+    MainWindowForm *ui = nullptr;
+    Dialog *deviceSelectionDialog = nullptr;
+    Serial_port *serialPortDialog = nullptr;
+    QSerialPort *serialPort = nullptr;
+    QLineEdit *currentLineEdit = nullptr;
+    ModbusFrame::Registers registerValues{};
+    int currentPage = 0;
+
+    std::array<float, kDeviceCount> upperTemperatureLimit{};
+    std::array<float, kDeviceCount> lowerTemperatureLimit{};
+    std::array<float, kDeviceCount> upperCurrentLimit{};
+    std::array<int, kDeviceCount> temperatureAlarmActive{};
+    std::array<int, kDeviceCount> voltageAlarmActive{};
+    std::array<int, kDeviceCount> currentAlarmActive{};
+    int historyLineCount = 0;
+
+    QString dataDir;
+    PollingCycle *pollingCycle = nullptr;
+    ResponseCollector *responseCollector = nullptr;
+    // Set while a request's answer window is open; a response counts only inside it.
+    bool answerWindowOpen = false;
+    int responsesInWindow = 0;
+};

@@ -1,0 +1,26 @@
+#include "app/windowsetup.h"
+
+#include "app/applicationtitle.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QMainWindow>
+
+void prepareStationWindow(QMainWindow &window)
+{
+    window.setFixedSize(1100, 680);
+    window.setWindowTitle(applicationTitle());
+}
+
+void prepareStationApplication(QApplication &application)
+{
+    QFont font = application.font();
+#ifdef Q_OS_WIN
+    font.setFamily(QStringLiteral("Microsoft YaHei"));
+#else
+    // Narrow enough for the clock and headings; Chinese falls back to the CJK face.
+    font.setFamily(QStringLiteral("DejaVu Sans"));
+    font.setStretch(QFont::SemiCondensed);
+#endif
+    application.setFont(font);
+}

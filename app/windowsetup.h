@@ -1,0 +1,10 @@
+#pragma once
+
+class QApplication;
+class QMainWindow;
+
+// A CJK face for the fixed Chinese texts, chosen per platform.
+void prepareStationApplication(QApplication &application);
+
+// The station window is a fixed-size console; main applies this before showing it.
+void prepareStationWindow(QMainWindow &window);

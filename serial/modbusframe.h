@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <array>
+
+// Wire format of the concentrator link: read-input-registers requests for 100
+// registers and their 205-byte responses.
+class ModbusFrame
+{
+public:
+    static constexpr int kRegisterCount = 100;
+    static constexpr int kResponseSize = 205;
+    static constexpr quint8 kReadInputRegisters = 0x04;
+    static constexpr quint8 kResponseByteCount = 200;
+
+    using Registers = std::array<int, kRegisterCount>;
+
+    // CRC-16/MODBUS: init 0xFFFF, reflected poly 0xA001, no final XOR.
+    static quint16 crc16(const char *data, int size);
+    static quint16 crc16(const QByteArray &data) { return crc16(data.constData(), data.size()); }
+
+    // Address, 0x04, start (high first), quantity (high first), CRC (low first).
+    static QByteArray readInputRegistersRequest(quint8 address, quint16 startRegister,
+                                                quint16 quantity = kRegisterCount);
+
+    // Exactly 205 bytes, function 0x04, byte count 200 and an intact CRC. The address is
+    // not checked: the concentrator's answer is trusted to come from the polled unit.
+    static bool isAcceptedResponse(const QByteArray &frame);
+
+    // Registers as unsigned 16-bit values, high byte first. Only for accepted frames.
+    static Registers decodeRegisters(const QByteArray &frame);
+};

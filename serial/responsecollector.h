@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+// Frames on the line are delimited only by silence, so bytes are gathered until the
+// line has been quiet for a while and then handed on as one response.
+class ResponseCollector : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kQuietMs = 100;
+    // Far above any valid response; keeps line noise from growing the buffer.
+    static constexpr int kMaxBuffered = 1024;
+
+    explicit ResponseCollector(QObject *parent = nullptr);
+
+    void append(const QByteArray &bytes);
+    // Drops whatever was gathered and forgets any pending quiet period.
+    void reset();
+    bool isCollecting() const { return quietTimer.isActive(); }
+
+signals:
+    void responseCollected(const QByteArray &bytes);
+
+private:
+    void onQuiet();
+
+    QTimer quietTimer;
+    QByteArray buffer;
+};

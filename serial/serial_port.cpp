@@ -1,0 +1,90 @@
+#include "serial/serial_port.h"
+
+#include "app/mainwindow.h"
+#include "forms/serialportform.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+Serial_port::Serial_port(QWidget *parent)
+    : QDialog(parent), ui(new SerialPortForm), mainWindow(qobject_cast<MainWindow *>(parent))
+{
+    ui->setupUi(this);
+    Q_ASSERT(mainWindow);
+
+    mainWindow->serialPort = new QSerialPort;
+    probeAvailablePorts();
+
+    QSerialPort *port = mainWindow->serialPort;
+    port->setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+}
+
+Serial_port::~Serial_port()
+{
+    delete ui;
+}
+
+// Lists only ports that can be opened right now, so a port held by another
+// program does not show up as a choice at start-up.
+void Serial_port::probeAvailablePorts()
+{
+    QSerialPort *port = mainWindow->serialPort;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports) {
+        port->setPort(info);
+        if (port->open(QIODevice::ReadWrite)) {
+            ui->PortBox->addItem(info.portName());
+            port->close();
+        } else {
+            qDebug().noquote() << QStringLiteral("串口打开失败，请重试");
+        }
+    }
+}
+
+void Serial_port::on_OpenSerialButton_clicked()
+{
+    QSerialPort *port = mainWindow->serialPort;
+    if (port->isOpen()) {
+        port->clear(QSerialPort::AllDirections);
+        port->close();
+        mainWindow->registerValues.fill(0);
+        ui->OpenSerialButton->setText(tr("打开串口"));
+        ui->OpenSerialButton->setStyleSheet(QStringLiteral("color:green;"));
+        return;
+    }
+
+    port->setPortName(ui->PortBox->currentText());
+    if (port->open(QIODevice::ReadWrite)) {
+        ui->OpenSerialButton->setText(tr("关闭串口"));
+        ui->OpenSerialButton->setStyleSheet(QStringLiteral("color:red;"));
+    } else {
+        QMessageBox::warning(this, tr("提示"), tr("串口打开失败!"));
+    }
+}
+
+void Serial_port::on_pushButton_clicked()
+{
+    RefreshSerialPort(0);
+}
+
+void Serial_port::RefreshSerialPort(int index)
+{
+    QSerialPort *port = mainWindow->serialPort;
+    if (index == 0) {
+        ui->PortBox->clear();
+        const auto ports = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo &info : ports)
+            ui->PortBox->addItem(info.portName());
+        // The second entry: on the usual machine the first is a built-in port.
+        ui->PortBox->setCurrentIndex(ui->PortBox->count() >= 2 ? 1 : -1);
+    }
+    port->setPortName(ui->PortBox->currentText());
+}
