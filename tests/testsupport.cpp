@@ -1,0 +1,132 @@
+#include "testsupport.h"
+
+#include "forms/panelcolumn.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+
+MessageCapture *MessageCapture::active = nullptr;
+
+MessageCapture::MessageCapture()
+{
+    active = this;
+    previous = qInstallMessageHandler(&MessageCapture::handler);
+}
+
+MessageCapture::~MessageCapture()
+{
+    qInstallMessageHandler(previous);
+    active = nullptr;
+}
+
+void MessageCapture::handler(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    if (active)
+        active->captured.append(text);
+}
+
+PtyPair::PtyPair() = default;
+
+PtyPair::~PtyPair()
+{
+    if (socat.state() != QProcess::NotRunning) {
+        socat.terminate();
+        if (!socat.waitForFinished(3000))
+            socat.kill();
+        socat.waitForFinished(3000);
+    }
+}
+
+bool PtyPair::start(QString *error)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("socat"));
+    if (program.isEmpty()) {
+        *error = QStringLiteral("socat is not installed (scripts/deps installs it)");
+        return false;
+    }
+    socat.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    socat.start(program, {QStringLiteral("pty,raw,echo=0,link=") + stationEnd(),
+                          QStringLiteral("pty,raw,echo=0,link=") + concentratorEnd()});
+    if (!socat.waitForStarted(5000)) {
+        *error = QStringLiteral("socat did not start");
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000) {
+        if (QFileInfo::exists(stationEnd()) && QFileInfo::exists(concentratorEnd()))
+            return true;
+        QTest::qWait(20);
+    }
+    *error = QStringLiteral("socat made no pseudo-terminals");
+    return false;
+}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+bool Simulator::start(const QString &device, const QStringList &options, QString *error)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral(KESTRO_SIMULATOR_PATH),
+                  QStringList{QStringLiteral("--device"), device} + options);
+    if (!process.waitForStarted(5000)) {
+        *error = QStringLiteral("simulator did not start: ") + process.errorString();
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray out;
+    while (clock.elapsed() < 10000 && !out.contains('\n')) {
+        if (!process.waitForReadyRead(200) && process.state() == QProcess::NotRunning)
+            break;
+        out += process.readAllStandardOutput();
+    }
+    if (!out.startsWith("ready")) {
+        *error = QStringLiteral("simulator not ready: ") + QString::fromLocal8Bit(out);
+        return false;
+    }
+    return true;
+}
+
+void Simulator::stop()
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000))
+        process.kill();
+    process.waitForFinished(3000);
+}
+
+void handleNextModal(std::function<void(QWidget *)> inspect)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, inspect]() {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        inspect(modal);
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    });
+    poll->start();
+}
+
+QLineEdit *panelField(QObject *root, const char *prefix, int device)
+{
+    return root->findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device));
+}

@@ -1,0 +1,208 @@
+#include "app/mainwindow.h"
+#include "forms/panelcolumn.h"
+#include "forms/serialportform.h"
+#include "serial/serial_port.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int kStepMs = 400;
+constexpr int kCycleMs = 8 * kStepMs + 1000;
+
+// What the simulator's --static mode reports for an online device.
+struct Expected
+{
+    QString voltage, temperature, current, status;
+};
+
+Expected staticReading(int device)
+{
+    return {QString::number(3000 + device), QString::number((200 + device) * 0.1, 'g', 6),
+            QString::number((100 + device) * 0.01, 'g', 6), QStringLiteral("在线")};
+}
+
+const Expected kNoReading{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                          QStringLiteral("离线")};
+
+} // namespace
+
+class SerialIntegrationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void panelsShowTheConcentratorsReadings();
+    void lostOrCorruptedAnswersShowNoReading();
+    void lateAnswerNeverLandsInAnotherColumn();
+    void answersDeliveredInPiecesAreAssembled();
+    void closingThePortClearsTheRegistersAtOnce();
+
+private:
+    bool startStation(const QStringList &simulatorOptions);
+    // Empty when every listed device shows what is expected, else the first difference.
+    QString mismatch(const QMap<int, Expected> &expected) const;
+
+    QTemporaryDir dataDir;
+    PtyPair *pty = nullptr;
+    Simulator *simulator = nullptr;
+    MainWindow *window = nullptr;
+};
+
+void SerialIntegrationTest::init()
+{
+    pty = new PtyPair;
+    simulator = new Simulator;
+}
+
+void SerialIntegrationTest::cleanup()
+{
+    delete window;
+    window = nullptr;
+    delete simulator;
+    simulator = nullptr;
+    delete pty;
+    pty = nullptr;
+}
+
+bool SerialIntegrationTest::startStation(const QStringList &simulatorOptions)
+{
+    QString error;
+    if (!pty->start(&error) ||
+        !simulator->start(pty->concentratorEnd(), simulatorOptions, &error)) {
+        qWarning().noquote() << error;
+        return false;
+    }
+    window = new MainWindow(nullptr, dataDir.path());
+    window->setPollStepInterval(kStepMs);
+    SerialPortForm *ui = window->serialPortSettings()->form();
+    ui->PortBox->setEditText(pty->stationEnd());
+    ui->OpenSerialButton->click();
+    return window->port()->isOpen();
+}
+
+QString SerialIntegrationTest::mismatch(const QMap<int, Expected> &expected) const
+{
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        const int device = it.key();
+        const QList<QPair<const char *, QString>> fields = {
+            {PanelPrefix::Voltage, it->voltage},
+            {PanelPrefix::Temperature, it->temperature},
+            {PanelPrefix::Current, it->current},
+            {PanelPrefix::Status, it->status}};
+        for (const auto &field : fields) {
+            const QString shown = panelField(window, field.first, device)->text();
+            if (shown != field.second)
+                return QStringLiteral("%1%2 shows '%3', expected '%4'")
+                    .arg(QLatin1String(field.first))
+                    .arg(device)
+                    .arg(shown, field.second);
+        }
+    }
+    return QString();
+}
+
+void SerialIntegrationTest::panelsShowTheConcentratorsReadings()
+{
+    QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--offline"),
+                          QStringLiteral("7,150")}));
+    QMap<int, Expected> expected;
+    for (int device : {1, 2, 100, 101, 199, 200})
+        expected[device] = staticReading(device);
+    expected[7] = kNoReading;
+    expected[150] = kNoReading;
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
+                              3 * kCycleMs);
+    // And it stays so over a further full cycle.
+    QTest::qWait(kCycleMs);
+    QVERIFY2(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)));
+}
+
+void SerialIntegrationTest::lostOrCorruptedAnswersShowNoReading()
+{
+    // Temperatures of 1..100 are never answered, currents of 101..200 arrive damaged.
+    QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
+                          QStringLiteral("drop:30401"), QStringLiteral("--fault"),
+                          QStringLiteral("bad-crc:30701")}));
+    QMap<int, Expected> expected;
+    for (int device : {1, 50, 100, 101, 150, 200}) {
+        Expected e = staticReading(device);
+        if (device <= 100)
+            e.temperature = kNoReading.temperature;
+        else
+            e.current = kNoReading.current;
+        expected[device] = e;
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
+                              3 * kCycleMs);
+    QTest::qWait(kCycleMs);
+    QVERIFY2(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)));
+}
+
+void SerialIntegrationTest::lateAnswerNeverLandsInAnotherColumn()
+{
+    // The voltage block of 1..100 answers after its window has closed.
+    QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
+                          QStringLiteral("late:30201"), QStringLiteral("--late-ms"),
+                          QString::number(kStepMs + 150)}));
+    QMap<int, Expected> settled;
+    for (int device : {101, 200})
+        settled[device] = staticReading(device);
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatch(settled).isEmpty(), qPrintable(mismatch(settled)),
+                              3 * kCycleMs);
+    for (int round = 0; round < 2 * 8; ++round) {
+        for (int device : {1, 100}) {
+            QCOMPARE(panelField(window, PanelPrefix::Voltage, device)->text(),
+                     kNoReading.voltage);
+            const QString temperature = panelField(window, PanelPrefix::Temperature, device)->text();
+            QVERIFY2(temperature == kNoReading.temperature ||
+                         temperature == staticReading(device).temperature,
+                     qPrintable(temperature));
+        }
+        QTest::qWait(kStepMs);
+    }
+}
+
+void SerialIntegrationTest::answersDeliveredInPiecesAreAssembled()
+{
+    QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
+                          QStringLiteral("chunks"), QStringLiteral("--chunk-size"),
+                          QStringLiteral("40"), QStringLiteral("--chunk-gap-ms"),
+                          QStringLiteral("30")}));
+    QMap<int, Expected> expected;
+    for (int device : {1, 100, 101, 200})
+        expected[device] = staticReading(device);
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
+                              3 * kCycleMs);
+}
+
+void SerialIntegrationTest::closingThePortClearsTheRegistersAtOnce()
+{
+    QVERIFY(startStation({QStringLiteral("--static")}));
+    const auto anyRegisterSet = [this]() {
+        for (int value : window->registers())
+            if (value != 0)
+                return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(anyRegisterSet(), 3 * kCycleMs);
+    window->serialPortSettings()->form()->OpenSerialButton->click();
+    QVERIFY(!window->port()->isOpen());
+    QVERIFY(!anyRegisterSet());
+    // With the port closed every column settles on the no-reading texts.
+    QMap<int, Expected> expected{{1, kNoReading}, {200, kNoReading}};
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
+                              2 * kCycleMs);
+}
+
+QTEST_MAIN(SerialIntegrationTest)
+#include "tst_serialintegration.moc"

@@ -1,0 +1,130 @@
+#include "app/datadirectory.h"
+#include "app/mainwindow.h"
+#include "forms/mainwindowform.h"
+#include "forms/panelcolumn.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartCreatesTheDataDirectory();
+    void laterStartFindsTheDirectory();
+    void missingParentsAreCreatedToo();
+    void defaultDirectoryFollowsTheUserDataLocation();
+    void initialState();
+    void clockTickWritesTheTime();
+    void pollingWithoutPortShowsNoReadingTexts();
+};
+
+void StartupTest::firstStartCreatesTheDataDirectory()
+{
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("kestro"));
+    MessageCapture capture;
+    MainWindow window(nullptr, path);
+    QVERIFY(QDir(path).exists());
+    QVERIFY(capture.contains(QStringLiteral("文件夹创建成功")));
+    QVERIFY(!capture.contains(QStringLiteral("文件夹创建失败")));
+    QCOMPARE(window.dataDirectory(), path);
+}
+
+void StartupTest::laterStartFindsTheDirectory()
+{
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("kestro"));
+    { MainWindow first(nullptr, path); }
+    MessageCapture capture;
+    MainWindow second(nullptr, path);
+    QVERIFY(capture.contains(QStringLiteral("文件夹创建失败")));
+    QVERIFY(!capture.contains(QStringLiteral("文件夹创建成功")));
+}
+
+void StartupTest::missingParentsAreCreatedToo()
+{
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("a/b/kestro"));
+    MessageCapture capture;
+    MainWindow window(nullptr, path);
+    QVERIFY(QDir(path).exists());
+    QVERIFY(capture.contains(QStringLiteral("文件夹创建成功")));
+}
+
+void StartupTest::defaultDirectoryFollowsTheUserDataLocation()
+{
+#ifdef Q_OS_WIN
+    QCOMPARE(DataDirectory::defaultPath(), QStringLiteral("C:\\kestro"));
+#else
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_DATA_HOME");
+    const QString expected = home.path() + QStringLiteral("/.local/share/kestro");
+    QCOMPARE(DataDirectory::defaultPath(), expected);
+    {
+        MainWindow window;
+        QCOMPARE(window.dataDirectory(), expected);
+        QVERIFY(QDir(expected).exists());
+    }
+    qputenv("HOME", oldHome);
+    if (!oldXdg.isEmpty())
+        qputenv("XDG_DATA_HOME", oldXdg);
+#endif
+}
+
+void StartupTest::initialState()
+{
+    QTemporaryDir dir;
+    MainWindow window(nullptr, dir.path());
+    for (int value : window.registers())
+        QCOMPARE(value, 0);
+    QCOMPARE(window.shownDevicePage(), 0);
+    for (int device : {1, 100, 200}) {
+        QCOMPARE(window.upperTemperatureLimitOf(device), 80.0f);
+        QCOMPARE(window.lowerTemperatureLimitOf(device), -40.0f);
+        QCOMPARE(window.upperCurrentLimitOf(device), 50.0f);
+    }
+    QCOMPARE(window.form()->progressBar->minimum(), 0);
+    QCOMPARE(window.form()->progressBar->maximum(), 10079);
+}
+
+void StartupTest::clockTickWritesTheTime()
+{
+    QTemporaryDir dir;
+    MainWindow window(nullptr, dir.path());
+    QLabel *clock = window.form()->system_time;
+    QCOMPARE(clock->text(), QStringLiteral("2023-0-29 00:00:00"));
+    const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$"));
+    QTRY_VERIFY_WITH_TIMEOUT(stamp.match(clock->text()).hasMatch(), 3000);
+    const QDateTime shown =
+        QDateTime::fromString(clock->text(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QVERIFY(qAbs(shown.secsTo(QDateTime::currentDateTime())) <= 2);
+}
+
+void StartupTest::pollingWithoutPortShowsNoReadingTexts()
+{
+    QTemporaryDir dir;
+    MainWindow window(nullptr, dir.path());
+    window.setPollStepInterval(50);
+    QTRY_COMPARE_WITH_TIMEOUT(panelField(&window, PanelPrefix::Status, 200)->text(),
+                              QStringLiteral("离线"), 5000);
+    for (int device : {1, 100, 101, 200}) {
+        QCOMPARE(panelField(&window, PanelPrefix::Voltage, device)->text(), QStringLiteral("0"));
+        QCOMPARE(panelField(&window, PanelPrefix::Temperature, device)->text(), QStringLiteral("0"));
+        QCOMPARE(panelField(&window, PanelPrefix::Current, device)->text(), QStringLiteral("0"));
+        QCOMPARE(panelField(&window, PanelPrefix::Status, device)->text(), QStringLiteral("离线"));
+    }
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
