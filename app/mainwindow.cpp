@@ -159,20 +159,21 @@ void MainWindow::showDevicePage(int pageIndex)
     ui->stackedWidget->setCurrentIndex(pageIndex);
 }
 
-void MainWindow::on_next_pageButton_clicked()
+void MainWindow::applyPageMove(const PageMove &move)
 {
-    const PageMove move = PageMove::next(currentPage);
     currentPage = move.currentPage;
     if (move.showPage)
         ui->stackedWidget->setCurrentIndex(move.currentPage);
 }
 
+void MainWindow::on_next_pageButton_clicked()
+{
+    applyPageMove(PageMove::next(currentPage));
+}
+
 void MainWindow::on_previous_pageButton_clicked()
 {
-    const PageMove move = PageMove::previous(currentPage);
-    currentPage = move.currentPage;
-    if (move.showPage)
-        ui->stackedWidget->setCurrentIndex(move.currentPage);
+    applyPageMove(PageMove::previous(currentPage));
 }
 
 void MainWindow::openDialog(QDialog *dialog)
@@ -201,25 +202,26 @@ void MainWindow::on_Serial_port_parameters_clicked()
     openDialog(serialPortDialog);
 }
 
+// Paging makes no sense on the query pages, and the headings and clock belong to the panels.
+void MainWindow::setDeviceViewControls(bool deviceView)
+{
+    ui->Device_selection->setEnabled(deviceView);
+    ui->next_pageButton->setEnabled(deviceView);
+    ui->previous_pageButton->setEnabled(deviceView);
+    ui->system_time->setVisible(deviceView);
+    for (QLabel *heading : ui->columnHeadings())
+        heading->setVisible(deviceView);
+}
+
 void MainWindow::enterQueryView(QWidget *pageWidget)
 {
-    ui->Device_selection->setEnabled(false);
-    ui->next_pageButton->setEnabled(false);
-    ui->previous_pageButton->setEnabled(false);
-    ui->system_time->hide();
-    for (QLabel *heading : ui->columnHeadings())
-        heading->hide();
+    setDeviceViewControls(false);
     ui->stackedWidget->setCurrentWidget(pageWidget);
 }
 
 void MainWindow::returnToDeviceView()
 {
-    ui->Device_selection->setEnabled(true);
-    ui->next_pageButton->setEnabled(true);
-    ui->previous_pageButton->setEnabled(true);
-    ui->system_time->show();
-    for (QLabel *heading : ui->columnHeadings())
-        heading->show();
+    setDeviceViewControls(true);
     showDevicePage(0);
 }
 

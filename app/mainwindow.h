@@ -9,6 +9,7 @@
 class Dialog;
 class MainWindowForm;
 class PollingCycle;
+struct PageMove;
 class QLineEdit;
 class QSerialPort;
 class ResponseCollector;
@@ -67,6 +68,8 @@ private:
     void clockTick();
     void pollingTick();
     void openDialog(QDialog *dialog);
+    void applyPageMove(const PageMove &move);
+    void setDeviceViewControls(bool deviceView);
     void enterQueryView(QWidget *pageWidget);
     void returnToDeviceView();
 

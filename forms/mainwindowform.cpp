@@ -158,6 +158,8 @@ void MainWindowForm::buildHistoryPage()
     history_home_button = button(page_15, "history_home_button", 980, 440);
     progressBar = make<QProgressBar>(page_15, "progressBar", QRect(30, 420, 1061, 16));
     progressBar->setValue(0);
+    // The hint lies on the bar; a percentage drawn underneath would make it unreadable.
+    progressBar->setTextVisible(false);
     label_207 = make<QLabel>(page_15, "label_207", QRect(440, 420, 211, 16));
     label_207->setStyleSheet(QStringLiteral("color: rgb(85, 85, 255);"));
     stackedWidget->addWidget(page_15);

@@ -4,12 +4,16 @@
 #include "serial/serial_port.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -46,6 +50,7 @@ private slots:
     void lateAnswerNeverLandsInAnotherColumn();
     void answersDeliveredInPiecesAreAssembled();
     void closingThePortClearsTheRegistersAtOnce();
+    void pollingGoesOnWhileADialogIsOpen();
 
 private:
     bool startStation(const QStringList &simulatorOptions);
@@ -202,6 +207,41 @@ void SerialIntegrationTest::closingThePortClearsTheRegistersAtOnce()
     QMap<int, Expected> expected{{1, kNoReading}, {200, kNoReading}};
     QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
                               2 * kCycleMs);
+}
+
+void SerialIntegrationTest::pollingGoesOnWhileADialogIsOpen()
+{
+    QVERIFY(startStation({QStringLiteral("--static")}));
+    QMap<int, Expected> expected{{1, staticReading(1)}, {200, staticReading(200)}};
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
+                              3 * kCycleMs);
+
+    // Typed-over panels must be rewritten by polling while the operator has a dialog open.
+    QLineEdit *voltage1 = panelField(window, PanelPrefix::Voltage, 1);
+    QLineEdit *status200 = panelField(window, PanelPrefix::Status, 200);
+    voltage1->setText(QStringLiteral("typed"));
+    status200->setText(QStringLiteral("typed"));
+    bool refreshedWhileOpen = false;
+    QTimer watch;
+    watch.setInterval(50);
+    QElapsedTimer openFor;
+    connect(&watch, &QTimer::timeout, [&]() {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (!openFor.isValid())
+            openFor.start();
+        refreshedWhileOpen = voltage1->text() == staticReading(1).voltage &&
+                             status200->text() == staticReading(200).status;
+        if (refreshedWhileOpen || openFor.elapsed() > 2 * kCycleMs)
+            static_cast<QDialog *>(modal)->reject();
+    });
+    watch.start();
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("Device_selection")),
+                      Qt::LeftButton);
+    watch.stop();
+    QVERIFY(openFor.isValid());
+    QVERIFY(refreshedWhileOpen);
 }
 
 QTEST_MAIN(SerialIntegrationTest)

@@ -17,19 +17,27 @@ class StartupTest : public QObject
     Q_OBJECT
 
 private slots:
+    void firstStartCreatesTheDataDirectory_data();
     void firstStartCreatesTheDataDirectory();
     void laterStartFindsTheDirectory();
-    void missingParentsAreCreatedToo();
     void defaultDirectoryFollowsTheUserDataLocation();
     void initialState();
     void clockTickWritesTheTime();
     void pollingWithoutPortShowsNoReadingTexts();
 };
 
+void StartupTest::firstStartCreatesTheDataDirectory_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("in an existing folder") << "kestro";
+    QTest::newRow("with missing parents") << "a/b/kestro";
+}
+
 void StartupTest::firstStartCreatesTheDataDirectory()
 {
+    QFETCH(QString, relativePath);
     QTemporaryDir root;
-    const QString path = root.filePath(QStringLiteral("kestro"));
+    const QString path = root.filePath(relativePath);
     MessageCapture capture;
     MainWindow window(nullptr, path);
     QVERIFY(QDir(path).exists());
@@ -47,16 +55,6 @@ void StartupTest::laterStartFindsTheDirectory()
     MainWindow second(nullptr, path);
     QVERIFY(capture.contains(QStringLiteral("文件夹创建失败")));
     QVERIFY(!capture.contains(QStringLiteral("文件夹创建成功")));
-}
-
-void StartupTest::missingParentsAreCreatedToo()
-{
-    QTemporaryDir root;
-    const QString path = root.filePath(QStringLiteral("a/b/kestro"));
-    MessageCapture capture;
-    MainWindow window(nullptr, path);
-    QVERIFY(QDir(path).exists());
-    QVERIFY(capture.contains(QStringLiteral("文件夹创建成功")));
 }
 
 void StartupTest::defaultDirectoryFollowsTheUserDataLocation()
