@@ -115,8 +115,8 @@ void MainWindow::setPollStepInterval(int milliseconds)
 void MainWindow::sendPollRequest(int, const QByteArray &frame)
 {
     // A step must never show another block's values: start every window from
-    // "no reading" with nothing left over from earlier answers.
-    responseCollector->reset();
+    // "no reading" with nothing left over from earlier answers. The collector is
+    // already empty: it is reset when a window closes and fed only while one is open.
     registerValues.fill(0);
     responsesInWindow = 0;
     answerWindowOpen = true;
@@ -144,7 +144,7 @@ void MainWindow::DataReceived()
 
 void MainWindow::acceptResponse(const QByteArray &bytes)
 {
-    if (!answerWindowOpen || !ModbusFrame::isAcceptedResponse(bytes))
+    if (!ModbusFrame::isAcceptedResponse(bytes))
         return;
     // Two answers to one request cannot both be ours, and nothing says which one is.
     if (++responsesInWindow == 1)
@@ -161,9 +161,10 @@ void MainWindow::showDevicePage(int pageIndex)
 
 void MainWindow::applyPageMove(const PageMove &move)
 {
-    currentPage = move.currentPage;
     if (move.showPage)
-        ui->stackedWidget->setCurrentIndex(move.currentPage);
+        showDevicePage(move.currentPage);
+    else
+        currentPage = move.currentPage;
 }
 
 void MainWindow::on_next_pageButton_clicked()

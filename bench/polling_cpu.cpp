@@ -4,16 +4,11 @@
 
 #include "app/mainwindow.h"
 #include "forms/panelcolumn.h"
-#include "forms/serialportform.h"
-#include "serial/serial_port.h"
 #include "testsupport.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -39,10 +34,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dataDir;
     MainWindow window(nullptr, dataDir.path());
     window.show();
-    SerialPortForm *ui = window.serialPortSettings()->form();
-    ui->PortBox->setEditText(pty.stationEnd());
-    ui->OpenSerialButton->click();
-    if (!window.port()->isOpen()) {
+    if (!openPortAsOperator(&window, pty.stationEnd())) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(pty.stationEnd()));
         return 1;
     }

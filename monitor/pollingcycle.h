@@ -31,7 +31,6 @@ public:
     explicit PollingCycle(QObject *parent = nullptr);
 
     void setStepInterval(int milliseconds);
-    int stepInterval() const { return stepTimer.interval(); }
 
     bool isRunning() const { return currentStep >= 0; }
     // Starts a cycle unless one is running; returns whether it started.

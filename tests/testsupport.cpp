@@ -1,12 +1,18 @@
 #include "testsupport.h"
 
+#include "app/mainwindow.h"
 #include "forms/panelcolumn.h"
+#include "forms/serialportform.h"
+#include "serial/serial_port.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -129,4 +135,12 @@ void handleNextModal(std::function<void(QWidget *)> inspect)
 QLineEdit *panelField(QObject *root, const char *prefix, int device)
 {
     return root->findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device));
+}
+
+bool openPortAsOperator(MainWindow *window, const QString &portPath)
+{
+    SerialPortForm *ui = window->serialPortSettings()->form();
+    ui->PortBox->setEditText(portPath);
+    ui->OpenSerialButton->click();
+    return window->port()->isOpen();
 }

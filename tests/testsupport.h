@@ -8,6 +8,7 @@
 #include <QtMessageHandler>
 #include <functional>
 
+class MainWindow;
 class QLineEdit;
 class QObject;
 
@@ -17,7 +18,6 @@ class MessageCapture
 public:
     MessageCapture();
     ~MessageCapture();
-    QStringList messages() const { return captured; }
     bool contains(const QString &text) const { return captured.contains(text); }
 
 private:
@@ -59,3 +59,6 @@ private:
 void handleNextModal(std::function<void(QWidget *)> inspect);
 
 QLineEdit *panelField(QObject *root, const char *prefix, int device);
+
+// Types the port into the serial dialog and presses its open button, as an operator would.
+bool openPortAsOperator(MainWindow *window, const QString &portPath);

@@ -5,7 +5,6 @@
 #include "testsupport.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -89,10 +88,7 @@ bool SerialIntegrationTest::startStation(const QStringList &simulatorOptions)
     }
     window = new MainWindow(nullptr, dataDir.path());
     window->setPollStepInterval(kStepMs);
-    SerialPortForm *ui = window->serialPortSettings()->form();
-    ui->PortBox->setEditText(pty->stationEnd());
-    ui->OpenSerialButton->click();
-    return window->port()->isOpen();
+    return openPortAsOperator(window, pty->stationEnd());
 }
 
 QString SerialIntegrationTest::mismatch(const QMap<int, Expected> &expected) const

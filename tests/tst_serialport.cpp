@@ -80,9 +80,7 @@ void SerialPortDialogTest::typedPortOpensAndCloses()
     QString error;
     QVERIFY2(pty.start(&error), qPrintable(error));
 
-    ui->PortBox->setEditText(pty.stationEnd());
-    ui->OpenSerialButton->click();
-    QVERIFY(window->port()->isOpen());
+    QVERIFY(openPortAsOperator(window, pty.stationEnd()));
     QCOMPARE(window->port()->openMode(), QIODevice::ReadWrite);
     QCOMPARE(ui->OpenSerialButton->text(), QStringLiteral("关闭串口"));
     QCOMPARE(ui->OpenSerialButton->styleSheet(), QStringLiteral("color:red;"));
