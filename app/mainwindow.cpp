@@ -7,7 +7,9 @@
 #include "monitor/pollingcycle.h"
 #include "navigation/dialog.h"
 #include "navigation/pagenavigation.h"
-#include "serial/responsecollector.h"
+#include "serial/concentratorlink.h"
+#include "serial/linkmemory.h"
+#include "serial/linkstatustext.h"
 #include "serial/serial_port.h"
 
 #include <QDateTime>
@@ -17,7 +19,9 @@
 #include <QPushButton>
 #include <QSerialPort>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTimerEvent>
+#include <cstdio>
 
 // The station code lives in a static library; referencing the bundle here keeps the
 // linker from dropping the backdrop images.
@@ -39,20 +43,65 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
     serialPortDialog = new Serial_port(this);
 
     pollingCycle = new PollingCycle(this);
-    responseCollector = new ResponseCollector(this);
+    concentratorLink = new ConcentratorLink(serialPort, this);
     connect(pollingCycle, &PollingCycle::requestDue, this, &MainWindow::sendPollRequest);
     connect(pollingCycle, &PollingCycle::stepElapsed, this, &MainWindow::finishPollStep);
-    connect(responseCollector, &ResponseCollector::responseCollected, this,
-            &MainWindow::acceptResponse);
+    connect(concentratorLink, &ConcentratorLink::answerDecoded, this,
+            [this](const ModbusFrame::Registers &registers) { registerValues = registers; });
+    connect(concentratorLink, &ConcentratorLink::stepWithoutReading, this,
+            [this]() { registerValues.fill(0); });
+    setUpLinkStatus();
 
     initialiseStartup();
+
+    const QString resumePort = LinkMemory::portToResume();
+    if (!resumePort.isEmpty())
+        serialPortDialog->resume(resumePort);
 }
 
 MainWindow::~MainWindow()
 {
     delete ui;
-    // Has no parent; deleting it here releases the port with the window.
-    delete serialPort;
+}
+
+void MainWindow::setUpLinkStatus()
+{
+    // Two labels, so a step's new counts repaint only their own text.
+    linkStateLabel = new QLabel(ui->statusbar);
+    linkStateLabel->setObjectName(QStringLiteral("link_state"));
+    linkCountersLabel = new QLabel(ui->statusbar);
+    linkCountersLabel->setObjectName(QStringLiteral("link_counters"));
+    ui->statusbar->addWidget(linkStateLabel, 1);
+    ui->statusbar->addPermanentWidget(linkCountersLabel);
+    showLinkState(LinkState::Closed);
+
+    connect(concentratorLink, &ConcentratorLink::stateChanged, this, &MainWindow::showLinkState);
+    connect(concentratorLink, &ConcentratorLink::stateChanged, serialPortDialog,
+            &Serial_port::showPortState);
+    connect(concentratorLink, &ConcentratorLink::countersChanged, this,
+            &MainWindow::showLinkCounters);
+    connect(concentratorLink, &ConcentratorLink::logEvent, this, &MainWindow::logLinkEvent);
+}
+
+void MainWindow::showLinkState(LinkState state)
+{
+    if (state == LinkState::Lost)
+        registerValues.fill(0);
+    linkStateLabel->setText(LinkStatusText::stateText(state, concentratorLink->portName(),
+                                                      concentratorLink->silentSince()));
+}
+
+void MainWindow::showLinkCounters(const LinkCounters &counters)
+{
+    linkCountersLabel->setText(LinkStatusText::countersText(counters));
+}
+
+void MainWindow::logLinkEvent(const QString &event)
+{
+    const QByteArray line =
+        LinkStatusText::logLine(QDateTime::currentDateTime(), event).toLocal8Bit() + '\n';
+    std::fputs(line.constData(), stderr);
+    std::fflush(stderr);
 }
 
 void MainWindow::initialiseStartup()
@@ -66,7 +115,7 @@ void MainWindow::initialiseStartup()
     registerValues.fill(0);
     historyLineCount = 0;
 
-    connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::DataReceived);
+    connect(serialPort, &QSerialPort::readyRead, concentratorLink, &ConcentratorLink::DataReceived);
 
     temperatureAlarmActive.fill(0);
     voltageAlarmActive.fill(0);
@@ -110,47 +159,23 @@ void MainWindow::pollingTick()
 void MainWindow::setPollStepInterval(int milliseconds)
 {
     pollingCycle->setStepInterval(milliseconds);
+    concentratorLink->setWindowLength(milliseconds);
 }
 
 void MainWindow::sendPollRequest(int, const QByteArray &frame)
 {
-    // A step must never show another block's values: start every window from
-    // "no reading" with nothing left over from earlier answers. The collector is
-    // already empty: it is reset when a window closes and fed only while one is open.
+    // A step must never show another block's values: every window starts from
+    // "no reading" and only its own answer fills the registers.
     registerValues.fill(0);
-    responsesInWindow = 0;
-    answerWindowOpen = true;
-    if (!serialPort->isOpen())
-        return;
-    serialPort->clear(QSerialPort::Input);
-    serialPort->write(frame);
+    concentratorLink->request(frame);
 }
 
 void MainWindow::finishPollStep(int step)
 {
-    answerWindowOpen = false;
-    responseCollector->reset();
+    concentratorLink->closeWindow();
     const PollingCycle::Step &done = PollingCycle::steps()[static_cast<size_t>(step)];
     PanelUpdate::updateColumn(this, done.quantity, done.firstDevice, registerValues,
                               currentLineEdit);
-}
-
-void MainWindow::DataReceived()
-{
-    const QByteArray bytes = serialPort->readAll();
-    if (answerWindowOpen)
-        responseCollector->append(bytes);
-}
-
-void MainWindow::acceptResponse(const QByteArray &bytes)
-{
-    if (!ModbusFrame::isAcceptedResponse(bytes))
-        return;
-    // Two answers to one request cannot both be ours, and nothing says which one is.
-    if (++responsesInWindow == 1)
-        registerValues = ModbusFrame::decodeRegisters(bytes);
-    else
-        registerValues.fill(0);
 }
 
 void MainWindow::showDevicePage(int pageIndex)

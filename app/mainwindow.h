@@ -1,18 +1,21 @@
 #pragma once
 
+#include "serial/linkcounters.h"
+#include "serial/linkstate.h"
 #include "serial/modbusframe.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <array>
 
+class ConcentratorLink;
 class Dialog;
 class MainWindowForm;
 class PollingCycle;
 struct PageMove;
+class QLabel;
 class QLineEdit;
 class QSerialPort;
-class ResponseCollector;
 class Serial_port;
 
 class MainWindow : public QMainWindow
@@ -32,6 +35,7 @@ public:
     MainWindowForm *form() const { return ui; }
     QString dataDirectory() const { return dataDir; }
     QSerialPort *port() const { return serialPort; }
+    ConcentratorLink *link() const { return concentratorLink; }
     Serial_port *serialPortSettings() const { return serialPortDialog; }
     Dialog *devicePageDialog() const { return deviceSelectionDialog; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
@@ -40,7 +44,8 @@ public:
     // Makes device page 0..13 current; used by the page dialog.
     void showDevicePage(int pageIndex);
 
-    // Answer window of each polling request; shortened by tests that talk to a simulator.
+    // Answer window of each polling request, with the guard that scales with it;
+    // shortened by tests that talk to a simulator.
     void setPollStepInterval(int milliseconds);
 
     float upperTemperatureLimitOf(int device) const { return upperTemperatureLimit[device - 1]; }
@@ -61,7 +66,6 @@ private slots:
     void on_Serial_port_parameters_clicked();
     void on_history_button_clicked();
     void on_history_home_button_clicked();
-    void DataReceived();
 
 private:
     void initialiseStartup();
@@ -75,7 +79,10 @@ private:
 
     void sendPollRequest(int step, const QByteArray &frame);
     void finishPollStep(int step);
-    void acceptResponse(const QByteArray &bytes);
+    void setUpLinkStatus();
+    void showLinkState(LinkState state);
+    void showLinkCounters(const LinkCounters &counters);
+    void logLinkEvent(const QString &event);
 
     int clockTimer = 0;
     int pollTimer = 0;
@@ -100,8 +107,7 @@ private:
 
     QString dataDir;
     PollingCycle *pollingCycle = nullptr;
-    ResponseCollector *responseCollector = nullptr;
-    // Set while a request's answer window is open; a response counts only inside it.
-    bool answerWindowOpen = false;
-    int responsesInWindow = 0;
+    ConcentratorLink *concentratorLink = nullptr;
+    QLabel *linkStateLabel = nullptr;
+    QLabel *linkCountersLabel = nullptr;
 };

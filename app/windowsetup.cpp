@@ -15,6 +15,8 @@ void prepareStationWindow(QMainWindow &window)
 void prepareStationApplication(QApplication &application)
 {
     QFont font = application.font();
+    // Fixed, not the platform's default, so every caption is laid out as checked.
+    font.setPointSize(9);
 #ifdef Q_OS_WIN
     font.setFamily(QStringLiteral("Microsoft YaHei"));
 #else

@@ -16,6 +16,8 @@
 
 int main(int argc, char *argv[])
 {
+    // The station remembers the port it opened; keep that away from the real user.
+    IsolatedSettings settings;
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
     if (seconds <= 0) {

@@ -23,6 +23,7 @@ void DialogForm::setupUi(QDialog *dialog)
         button->setObjectName(QStringLiteral("pushButton_p%1").arg(k));
         const int row = (k - 1) / 4;
         const int column = (k - 1) % 4;
+        // "106-120" in YaHei at a 12 pt default font plus the style's margins needs 87 px.
         button->setGeometry(20 + 100 * column, 20 + 40 * row, 75, 23);
         pageButtons[k - 1] = button;
     }

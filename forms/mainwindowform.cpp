@@ -18,6 +18,13 @@ namespace {
 
 const char *const kWhiteText = "color: rgb(255, 255, 255);";
 
+// The stacked widget's x: panel fields stand this far right of the central widget's origin.
+constexpr int kPanelOriginX = 10;
+// Room for the longest heading in YaHei on Windows and DejaVu/WenQuanYi elsewhere, with a
+// few pixels to spare between neighbours, whose columns stand 130 px from each other.
+constexpr int kHeadingWidth = 125;
+constexpr int kNumberHeadingWidth = 81;
+
 QFont pointSizeFont(int points)
 {
     QFont font;
@@ -41,9 +48,24 @@ QLabel *whiteLabel(QWidget *parent, const char *name, const QRect &geometry, int
     return label;
 }
 
+// Four CJK glyphs at a 12 pt default font plus the style's margins need 76 px.
 QPushButton *button(QWidget *parent, const char *name, int x, int y)
 {
     return make<QPushButton>(parent, name, QRect(x, y, 75, 23));
+}
+
+// Centred over the panel cells it names (given in page coordinates), so a longer text grows
+// evenly to both sides. Widths differ by an even number, which keeps the centre exact.
+QRect headingOver(int cellX, int cellWidth, int width)
+{
+    return QRect(kPanelOriginX + cellX + (cellWidth - width) / 2, 100, width, 31);
+}
+
+QLabel *heading(QWidget *parent, const char *name, const QRect &geometry)
+{
+    auto *label = whiteLabel(parent, name, geometry, 16);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
 }
 
 // Number labels are never looked up; 300 + N keeps their names clear of the fixed labels.
@@ -73,9 +95,12 @@ void MainWindowForm::setupUi(QMainWindow *mainWindow)
     centralwidget->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
     label_8 = whiteLabel(centralwidget, "label_8", QRect(390, 0, 331, 81), 25);
-    system_time = whiteLabel(centralwidget, "system_time", QRect(910, 40, 181, 21), 13);
+    // Wide enough for a running clock in YaHei; right-aligned so it keeps to the window edge.
+    system_time = whiteLabel(centralwidget, "system_time", QRect(850, 40, 241, 21), 13);
+    system_time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    stackedWidget = make<QStackedWidget>(centralwidget, "stackedWidget", QRect(10, 130, 1081, 471));
+    stackedWidget =
+        make<QStackedWidget>(centralwidget, "stackedWidget", QRect(kPanelOriginX, 130, 1081, 471));
     stackedWidget->setStyleSheet(QString());
 
     QWidget **devicePages[PanelColumn::kDevicePageCount] = {
@@ -115,8 +140,11 @@ void MainWindowForm::buildDevicePage(QWidget *pageWidget, int pageIndex)
     const int last = qMin(first + PanelColumn::kDevicesPerPage - 1, PanelColumn::kDeviceCount);
     for (int device = first; device <= last; ++device) {
         const int y = PanelColumn::rowY(device);
-        auto *number = whiteLabel(pageWidget, "", QRect(PanelColumn::kNumberLabelX, y, 31, 16), 13);
+        auto *number = whiteLabel(
+            pageWidget, "",
+            QRect(PanelColumn::kNumberLabelX, y, PanelColumn::kNumberLabelWidth, 16), 13);
         number->setObjectName(numberLabelName(device));
+        number->setAlignment(Qt::AlignCenter);
         for (const PanelColumn &column : PanelColumn::fields()) {
             auto *field = new QLineEdit(pageWidget);
             field->setObjectName(PanelColumn::fieldName(column.prefix, device));
@@ -131,8 +159,10 @@ void MainWindowForm::buildCurvePage()
     page_14 = new QWidget();
     page_14->setObjectName(QStringLiteral("page_14"));
     widget = make<QtCharts::QChartView>(page_14, "widget", QRect(150, 0, 811, 411));
-    label_213 = make<QLabel>(page_14, "label_213", QRect(660, 431, 61, 21));
+    // Captions end just short of the field they name and grow leftwards.
+    label_213 = make<QLabel>(page_14, "label_213", QRect(640, 431, 78, 21));
     label_213->setStyleSheet(QLatin1String(kWhiteText));
+    label_213->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Historical_curve_temperature_id =
         make<QLineEdit>(page_14, "Historical_curve_temperature_id", QRect(720, 431, 61, 21));
     Historical_curve_query_button = button(page_14, "Historical_curve_query_button", 800, 430);
@@ -146,9 +176,12 @@ void MainWindowForm::buildHistoryPage()
     page_15->setObjectName(QStringLiteral("page_15"));
     widget_2 = make<QWidget>(page_15, "widget_2", QRect(29, 0, 1031, 421));
     widget_2->setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
-    label_205 = make<QLabel>(widget_2, "label_205", QRect(540, 20, 61, 21));
+    // The captions may reach left up to the history table's edge (x 512 here), no further.
+    label_205 = make<QLabel>(widget_2, "label_205", QRect(512, 20, 86, 21));
+    label_205->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     History_id = make<QLineEdit>(widget_2, "History_id", QRect(600, 20, 61, 21));
-    label_209 = make<QLabel>(widget_2, "label_209", QRect(540, 60, 61, 21));
+    label_209 = make<QLabel>(widget_2, "label_209", QRect(512, 60, 86, 21));
+    label_209->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     dateTime_head = make<QDateTimeEdit>(widget_2, "dateTime_head", QRect(600, 60, 141, 22));
     label_212 = make<QLabel>(widget_2, "label_212", QRect(750, 60, 61, 21));
     dateTime_tail = make<QDateTimeEdit>(widget_2, "dateTime_tail", QRect(770, 60, 141, 22));
@@ -160,7 +193,7 @@ void MainWindowForm::buildHistoryPage()
     progressBar->setValue(0);
     // The hint lies on the bar; a percentage drawn underneath would make it unreadable.
     progressBar->setTextVisible(false);
-    label_207 = make<QLabel>(page_15, "label_207", QRect(440, 420, 211, 16));
+    label_207 = make<QLabel>(page_15, "label_207", QRect(440, 420, 311, 16));
     label_207->setStyleSheet(QStringLiteral("color: rgb(85, 85, 255);"));
     stackedWidget->addWidget(page_15);
 }
@@ -174,13 +207,19 @@ void MainWindowForm::buildCommandRowAndHeadings(QWidget *parent)
     next_pageButton = button(parent, "next_pageButton", 920, 610);
     previous_pageButton = button(parent, "previous_pageButton", 1010, 610);
 
-    label = whiteLabel(parent, "label", QRect(60, 100, 61, 31), 16);
-    label_2 = whiteLabel(parent, "label_2", QRect(160, 100, 91, 31), 16);
-    label_3 = whiteLabel(parent, "label_3", QRect(290, 100, 91, 31), 16);
-    label_4 = whiteLabel(parent, "label_4", QRect(410, 100, 101, 31), 16);
-    label_5 = whiteLabel(parent, "label_5", QRect(540, 100, 101, 31), 16);
-    label_6 = whiteLabel(parent, "label_6", QRect(810, 100, 101, 31), 16);
-    label_7 = whiteLabel(parent, "label_7", QRect(940, 100, 101, 31), 16);
+    const auto &columns = PanelColumn::fields();
+    auto overColumn = [&columns](int index) {
+        return headingOver(columns[index].x, PanelColumn::kFieldWidth, kHeadingWidth);
+    };
+    label = heading(parent, "label",
+                    headingOver(PanelColumn::kNumberLabelX, PanelColumn::kNumberLabelWidth,
+                                kNumberHeadingWidth));
+    label_2 = heading(parent, "label_2", overColumn(0));
+    label_3 = heading(parent, "label_3", overColumn(1));
+    label_4 = heading(parent, "label_4", overColumn(2));
+    label_5 = heading(parent, "label_5", overColumn(3));
+    label_6 = heading(parent, "label_6", overColumn(5));
+    label_7 = heading(parent, "label_7", overColumn(6));
 }
 
 void MainWindowForm::buildBackdrop(QWidget *parent)
@@ -192,8 +231,13 @@ void MainWindowForm::buildBackdrop(QWidget *parent)
         QStringLiteral("#widget_3 { image: url(:/new/prefix1/img/P1.jpg); }"));
 
     // Children use backdrop coordinates: central-widget position + (50, 30).
-    label_215 = whiteLabel(widget_3, "label_215", QRect(730, 130, 101, 31), 16);
-    label_39 = whiteLabel(widget_3, "label_39", QRect(60, 642, 61, 16), 10);
+    const int correctionX = PanelColumn::fields()[4].x;
+    label_215 = heading(
+        widget_3, "label_215",
+        headingOver(correctionX, PanelColumn::kFieldWidth, kHeadingWidth).translated(50, 30));
+    // Ends just short of concentrator_id and grows leftwards, up to the window's edge.
+    label_39 = whiteLabel(widget_3, "label_39", QRect(50, 642, 78, 16), 10);
+    label_39->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     concentrator_id = make<QLineEdit>(widget_3, "concentrator_id", QRect(130, 640, 61, 21));
     Serial_port_parameters = button(widget_3, "Serial_port_parameters", 210, 640);
     save_button = button(widget_3, "save_button", 430, 640);

@@ -16,7 +16,8 @@ struct PanelColumn
     static constexpr int kDevicePageCount = 14;
     static constexpr int kFieldWidth = 101;
     static constexpr int kFieldHeight = 20;
-    static constexpr int kNumberLabelX = 65;
+    static constexpr int kNumberLabelX = 60;
+    static constexpr int kNumberLabelWidth = 41;
 
     static const std::array<PanelColumn, 7> &fields();
 

@@ -27,6 +27,7 @@ void SerialPortForm::setupUi(QDialog *dialog)
 
     OpenSerialButton = new QPushButton(dialog);
     OpenSerialButton->setObjectName(QStringLiteral("OpenSerialButton"));
+    // Four CJK glyphs at a 12 pt default font plus the style's margins need 76 px.
     OpenSerialButton->setGeometry(160, 120, 75, 23);
 
     retranslateUi(dialog);

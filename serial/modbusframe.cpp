@@ -34,15 +34,20 @@ QByteArray ModbusFrame::readInputRegistersRequest(quint8 address, quint16 startR
 
 bool ModbusFrame::isAcceptedResponse(const QByteArray &frame)
 {
+    return judge(frame) == Verdict::Accepted;
+}
+
+ModbusFrame::Verdict ModbusFrame::judge(const QByteArray &frame)
+{
     if (frame.size() != kResponseSize)
-        return false;
+        return Verdict::BadFrame;
     if (static_cast<quint8>(frame.at(1)) != kReadInputRegisters ||
         static_cast<quint8>(frame.at(2)) != kResponseByteCount)
-        return false;
+        return Verdict::BadFrame;
     const quint16 expected = crc16(frame.constData(), kResponseSize - 2);
     const quint16 received = static_cast<quint16>(static_cast<quint8>(frame.at(203)) |
                                                   (static_cast<quint8>(frame.at(204)) << 8));
-    return expected == received;
+    return expected == received ? Verdict::Accepted : Verdict::BadCrc;
 }
 
 ModbusFrame::Registers ModbusFrame::decodeRegisters(const QByteArray &frame)

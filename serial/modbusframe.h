@@ -15,6 +15,8 @@ public:
 
     using Registers = std::array<int, kRegisterCount>;
 
+    enum class Verdict { Accepted, BadCrc, BadFrame };
+
     // CRC-16/MODBUS: init 0xFFFF, reflected poly 0xA001, no final XOR.
     static quint16 crc16(const char *data, int size);
     static quint16 crc16(const QByteArray &data) { return crc16(data.constData(), data.size()); }
@@ -26,6 +28,9 @@ public:
     // Exactly 205 bytes, function 0x04, byte count 200 and an intact CRC. The address is
     // not checked: the concentrator's answer is trusted to come from the polled unit.
     static bool isAcceptedResponse(const QByteArray &frame);
+    // Accepted as above; BadCrc: right length, function and byte count but a damaged CRC;
+    // BadFrame: any other length, function (an exception answer) or byte count.
+    static Verdict judge(const QByteArray &frame);
 
     // Registers as unsigned 16-bit values, high byte first. Only for accepted frames.
     static Registers decodeRegisters(const QByteArray &frame);

@@ -8,13 +8,18 @@ ResponseCollector::ResponseCollector(QObject *parent) : QObject(parent)
     connect(&quietTimer, &QTimer::timeout, this, &ResponseCollector::onQuiet);
 }
 
+void ResponseCollector::appendBounded(QByteArray &buffer, const QByteArray &bytes)
+{
+    const int room = kMaxBuffered + 1 - buffer.size();
+    if (room > 0)
+        buffer.append(bytes.left(room));
+}
+
 void ResponseCollector::append(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return;
-    const int room = kMaxBuffered + 1 - buffer.size();
-    if (room > 0)
-        buffer.append(bytes.left(room));
+    appendBounded(buffer, bytes);
     quietTimer.start();
 }
 

@@ -17,10 +17,15 @@ public:
 
     explicit ResponseCollector(QObject *parent = nullptr);
 
+    // Appends what still fits under kMaxBuffered + 1 bytes: enough to tell an
+    // overlong burst from a whole response without holding all of it.
+    static void appendBounded(QByteArray &buffer, const QByteArray &bytes);
+
     void append(const QByteArray &bytes);
     // Drops whatever was gathered and forgets any pending quiet period.
     void reset();
     bool isCollecting() const { return quietTimer.isActive(); }
+    void setQuietInterval(int milliseconds) { quietTimer.setInterval(milliseconds); }
 
 signals:
     void responseCollected(const QByteArray &bytes);

@@ -2,9 +2,11 @@
 
 #include "app/mainwindow.h"
 #include "forms/serialportform.h"
+#include "serial/concentratorlink.h"
 
 #include <QComboBox>
 #include <QDebug>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPort>
@@ -15,6 +17,11 @@ Serial_port::Serial_port(QWidget *parent)
 {
     ui->setupUi(this);
     Q_ASSERT(mainWindow);
+    // Enter in the port box must open what was typed, never run a default button
+    // that would refresh the list and wipe it.
+    ui->pushButton->setAutoDefault(false);
+    ui->OpenSerialButton->setAutoDefault(false);
+    connect(ui->PortBox->lineEdit(), &QLineEdit::returnPressed, this, &Serial_port::openTypedPort);
 
     mainWindow->serialPort = new QSerialPort;
     probeAvailablePorts();
@@ -51,23 +58,38 @@ void Serial_port::probeAvailablePorts()
 
 void Serial_port::on_OpenSerialButton_clicked()
 {
-    QSerialPort *port = mainWindow->serialPort;
-    if (port->isOpen()) {
-        port->clear(QSerialPort::AllDirections);
-        port->close();
+    ConcentratorLink *link = mainWindow->concentratorLink;
+    if (link->isPortOpen()) {
+        link->close();
         mainWindow->registerValues.fill(0);
-        ui->OpenSerialButton->setText(tr("打开串口"));
-        ui->OpenSerialButton->setStyleSheet(QStringLiteral("color:green;"));
         return;
     }
-
-    port->setPortName(ui->PortBox->currentText());
-    if (port->open(QIODevice::ReadWrite)) {
-        ui->OpenSerialButton->setText(tr("关闭串口"));
-        ui->OpenSerialButton->setStyleSheet(QStringLiteral("color:red;"));
-    } else {
+    if (!link->open(ui->PortBox->currentText()))
         QMessageBox::warning(this, tr("提示"), tr("串口打开失败!"));
-    }
+}
+
+void Serial_port::openTypedPort()
+{
+    if (!mainWindow->concentratorLink->isPortOpen())
+        on_OpenSerialButton_clicked();
+}
+
+void Serial_port::resume(const QString &portName)
+{
+    ui->PortBox->setEditText(portName);
+    mainWindow->concentratorLink->resume(portName);
+}
+
+void Serial_port::showPortState(LinkState state)
+{
+    const bool open = state == LinkState::Polling || state == LinkState::Answering ||
+                      state == LinkState::Silent;
+    everOpened = everOpened || open || state == LinkState::Lost;
+    ui->OpenSerialButton->setText(open ? tr("关闭串口") : tr("打开串口"));
+    if (open)
+        ui->OpenSerialButton->setStyleSheet(QStringLiteral("color:red;"));
+    else if (everOpened)
+        ui->OpenSerialButton->setStyleSheet(QStringLiteral("color:green;"));
 }
 
 void Serial_port::on_pushButton_clicked()

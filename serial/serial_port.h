@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/linkstate.h"
+
 #include <QDialog>
 
 class MainWindow;
@@ -17,6 +19,13 @@ public:
 
     SerialPortForm *form() const { return ui; }
 
+    // Shows the port to be reopened after a restart and hands it to the link.
+    void resume(const QString &portName);
+
+public slots:
+    // The button always tells whether the port is really open.
+    void showPortState(LinkState state);
+
 private slots:
     void on_OpenSerialButton_clicked();
     void on_pushButton_clicked();
@@ -24,7 +33,9 @@ private slots:
 
 private:
     void probeAvailablePorts();
+    void openTypedPort();
 
     SerialPortForm *ui;
     MainWindow *mainWindow;
+    bool everOpened = false;
 };

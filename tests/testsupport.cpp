@@ -9,13 +9,21 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+
+IsolatedSettings::IsolatedSettings()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+}
 
 MessageCapture *MessageCapture::active = nullptr;
 
@@ -41,12 +49,20 @@ PtyPair::PtyPair() = default;
 
 PtyPair::~PtyPair()
 {
-    if (socat.state() != QProcess::NotRunning) {
-        socat.terminate();
-        if (!socat.waitForFinished(3000))
-            socat.kill();
-        socat.waitForFinished(3000);
-    }
+    stop();
+}
+
+void PtyPair::stop()
+{
+    if (socat.state() == QProcess::NotRunning)
+        return;
+    socat.terminate();
+    if (!socat.waitForFinished(3000))
+        socat.kill();
+    socat.waitForFinished(3000);
+    // A killed socat leaves its links behind; a new pair could not be made under them.
+    QFile::remove(stationEnd());
+    QFile::remove(concentratorEnd());
 }
 
 bool PtyPair::start(QString *error)

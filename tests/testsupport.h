@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -33,7 +34,11 @@ class PtyPair
 public:
     PtyPair();
     ~PtyPair();
+    // May be called again after stop(): the new pair appears under the same paths,
+    // as a replugged adapter does.
     bool start(QString *error);
+    // Takes the link away, as pulling out a USB adapter does.
+    void stop();
     QString stationEnd() const { return dir.filePath(QStringLiteral("station")); }
     QString concentratorEnd() const { return dir.filePath(QStringLiteral("concentrator")); }
 
@@ -62,3 +67,25 @@ QLineEdit *panelField(QObject *root, const char *prefix, int device);
 
 // Types the port into the serial dialog and presses its open button, as an operator would.
 bool openPortAsOperator(MainWindow *window, const QString &portPath);
+
+// Points the per-user settings of this test process at an empty folder of its own,
+// so no test reads or writes the real user's settings or another test's.
+class IsolatedSettings
+{
+public:
+    IsolatedSettings();
+
+private:
+    QTemporaryDir dir;
+};
+
+// QTEST_MAIN with the settings isolated before anything can touch them.
+#define KESTRO_TEST_MAIN(TestObject)                                                       \
+    int main(int argc, char *argv[])                                                       \
+    {                                                                                      \
+        IsolatedSettings settings;                                                         \
+        QApplication app(argc, argv);                                                      \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                           \
+        TestObject test;                                                                   \
+        return QTest::qExec(&test, argc, argv);                                            \
+    }

@@ -78,7 +78,7 @@ void FormTest::devicePanelsSitOnTheirPagesAndRows()
     auto found = std::find_if(labels.begin(), labels.end(),
                               [&](QLabel *label) { return label->text() == number; });
     QVERIFY(found != labels.end());
-    QCOMPARE((*found)->geometry(), QRect(65, 10 + 30 * row, 31, 16));
+    QCOMPARE((*found)->geometry(), QRect(60, 10 + 30 * row, 41, 16));
 }
 
 void FormTest::lastPageHoldsOnlyFiveDevices()
@@ -183,7 +183,7 @@ void FormTest::backdropLiesBehindEverythingAndStaysInsideItself()
     QVERIFY(ui->widget_3->styleSheet().contains(QStringLiteral(":/new/prefix1/img/P1.jpg")));
     QVERIFY(ui->concentrator_id->parentWidget() == ui->widget_3);
     QCOMPARE(ui->concentrator_id->mapTo(ui->centralwidget, QPoint()), QPoint(80, 610));
-    QCOMPARE(ui->label_215->mapTo(ui->centralwidget, QPoint()), QPoint(680, 100));
+    QCOMPARE(ui->label_215->mapTo(ui->centralwidget, QPoint()), QPoint(658, 100));
     QVERIFY(!QImage(QStringLiteral(":/new/prefix1/img/P1.jpg")).isNull());
     QVERIFY(!QImage(QStringLiteral(":/new/prefix1/img/P2.jpg")).isNull());
     QVERIFY(!QImage(QStringLiteral(":/new/prefix1/img/P3.jpg")).isNull());
@@ -200,5 +200,5 @@ void FormTest::windowIsFixedUnderTheApplicationTitle()
     QVERIFY(!applicationTitle().startsWith(QStringLiteral("Kestro    ")));
 }
 
-QTEST_MAIN(FormTest)
+KESTRO_TEST_MAIN(FormTest)
 #include "tst_form.moc"

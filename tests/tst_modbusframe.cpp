@@ -128,6 +128,15 @@ void ModbusFrameTest::acceptsOnlyWholeIntactResponses()
     crc = ModbusFrame::crc16(otherCount);
     otherCount.append(static_cast<char>(crc & 0xFF)).append(static_cast<char>(crc >> 8));
     QVERIFY(!ModbusFrame::isAcceptedResponse(otherCount));
+
+    // Only a damaged check sum on an otherwise well-formed answer counts as a CRC fault.
+    QCOMPARE(ModbusFrame::judge(good), ModbusFrame::Verdict::Accepted);
+    QCOMPARE(ModbusFrame::judge(badCrc), ModbusFrame::Verdict::BadCrc);
+    QCOMPARE(ModbusFrame::judge(noise), ModbusFrame::Verdict::BadCrc);
+    QCOMPARE(ModbusFrame::judge(otherFunction), ModbusFrame::Verdict::BadFrame);
+    QCOMPARE(ModbusFrame::judge(otherCount), ModbusFrame::Verdict::BadFrame);
+    QCOMPARE(ModbusFrame::judge(good.left(204)), ModbusFrame::Verdict::BadFrame);
+    QCOMPARE(ModbusFrame::judge(QByteArray::fromHex("018402C2C1")), ModbusFrame::Verdict::BadFrame);
 }
 
 QTEST_APPLESS_MAIN(ModbusFrameTest)

@@ -223,5 +223,5 @@ void NavigationTest::dialogButtonsOpenModallyUnderTheApplicationTitle()
     QCOMPARE(window->shownDevicePage(), 3);
 }
 
-QTEST_MAIN(NavigationTest)
+KESTRO_TEST_MAIN(NavigationTest)
 #include "tst_navigation.moc"

@@ -1,3 +1,4 @@
+#include "testsupport.h"
 #include "config/savedsettingslines.h"
 #include "forms/panelcolumn.h"
 #include "monitor/panelupdate.h"
@@ -134,5 +135,5 @@ void PanelUpdateTest::temperatureColumnUsesTheLoadedCorrection()
     QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 6), QStringLiteral("25.3"));
 }
 
-QTEST_MAIN(PanelUpdateTest)
+KESTRO_TEST_MAIN(PanelUpdateTest)
 #include "tst_panelupdate.moc"

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "forms/panelcolumn.h"
 #include "forms/serialportform.h"
+#include "serial/linkmemory.h"
 #include "serial/serial_port.h"
 #include "testsupport.h"
 
@@ -64,6 +65,8 @@ private:
 
 void SerialIntegrationTest::init()
 {
+    // A port left open by the previous case would be reopened by the next window.
+    LinkMemory::forget();
     pty = new PtyPair;
     simulator = new Simulator;
 }
@@ -240,5 +243,5 @@ void SerialIntegrationTest::pollingGoesOnWhileADialogIsOpen()
     QVERIFY(refreshedWhileOpen);
 }
 
-QTEST_MAIN(SerialIntegrationTest)
+KESTRO_TEST_MAIN(SerialIntegrationTest)
 #include "tst_serialintegration.moc"

@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
 #include "forms/serialportform.h"
+#include "serial/linkmemory.h"
 #include "serial/serial_port.h"
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPort>
@@ -24,6 +26,7 @@ private slots:
     void failedOpenIsReportedAndChangesNothing();
     void portHeldElsewhereCannotBeOpened();
     void refreshListsThePlatformPortsAndPicksTheSecond();
+    void enterInThePortBoxOpensWhatWasTyped();
 
 private:
     QString openFailureMessage(QPushButton *button);
@@ -35,6 +38,8 @@ private:
 
 void SerialPortDialogTest::init()
 {
+    // A port left open by the previous case would be reopened by the next window.
+    LinkMemory::forget();
     window = new MainWindow(nullptr, dataDir.path());
     ui = window->serialPortSettings()->form();
 }
@@ -150,5 +155,33 @@ void SerialPortDialogTest::refreshListsThePlatformPortsAndPicksTheSecond()
     QVERIFY(!window->port()->isOpen());
 }
 
-QTEST_MAIN(SerialPortDialogTest)
+void SerialPortDialogTest::enterInThePortBoxOpensWhatWasTyped()
+{
+    PtyPair pty;
+    QString error;
+    QVERIFY2(pty.start(&error), qPrintable(error));
+
+    // Typed and entered as an operator would, in the dialog as the station shows it.
+    QString shownAfterEnter;
+    bool openAfterEnter = false;
+    handleNextModal([&](QWidget *) {
+        QLineEdit *typing = ui->PortBox->lineEdit();
+        typing->clear();
+        typing->setFocus();
+        QTest::keyClicks(typing, pty.stationEnd());
+        QTest::keyClick(typing, Qt::Key_Return);
+        shownAfterEnter = ui->PortBox->currentText();
+        openAfterEnter = window->port()->isOpen();
+        // A second Enter while open must not close it.
+        QTest::keyClick(typing, Qt::Key_Enter);
+    });
+    window->findChild<QPushButton *>(QStringLiteral("Serial_port_parameters"))->click();
+    QCOMPARE(shownAfterEnter, pty.stationEnd());
+    QVERIFY(openAfterEnter);
+    QVERIFY(window->port()->isOpen());
+    QCOMPARE(window->port()->portName(), pty.stationEnd());
+    QCOMPARE(ui->OpenSerialButton->text(), QStringLiteral("关闭串口"));
+}
+
+KESTRO_TEST_MAIN(SerialPortDialogTest)
 #include "tst_serialport.moc"

@@ -124,5 +124,5 @@ void StartupTest::pollingWithoutPortShowsNoReadingTexts()
     }
 }
 
-QTEST_MAIN(StartupTest)
+KESTRO_TEST_MAIN(StartupTest)
 #include "tst_startup.moc"

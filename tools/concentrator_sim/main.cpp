@@ -164,6 +164,25 @@ bool send_frame(int fd, const std::vector<std::uint8_t> &frame, std::size_t piec
     return true;
 }
 
+// One byte every 10 bit times at 9600 baud, as a real line delivers it.
+bool send_paced(int fd, const std::vector<std::uint8_t> &frame)
+{
+    constexpr auto kByteTime = std::chrono::nanoseconds(1000000000LL * 10 / 9600);
+    const Clock::time_point start = Clock::now();
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        const Clock::time_point due = start + kByteTime * static_cast<long long>(i);
+        const auto wait = due - Clock::now();
+        if (wait > Clock::duration::zero()) {
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+            timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+            nanosleep(&ts, nullptr);
+        }
+        if (g_stop || !write_all(fd, frame.data() + i, 1))
+            return false;
+    }
+    return true;
+}
+
 std::string describe_faults(unsigned modes)
 {
     std::string text;
@@ -304,12 +323,13 @@ void Server::handle(const std::uint8_t *req, int length)
                        start + count <= kFirstRegister + kRegisterCount;
     const unsigned modes = valid ? opt_.faults.modes_for(start) : 0;
 
-    if (modes == 0) {
+    if (modes == 0 && !(valid && opt_.paced)) {
         trace("%s: %s", describe_request(req).c_str(), valid ? "reply" : "exception");
         modbus_reply(ctx_, req, length, map_);
         return;
     }
-    trace("%s: fault %s", describe_request(req).c_str(), describe_faults(modes).c_str());
+    trace("%s: %s", describe_request(req).c_str(),
+          modes ? ("fault " + describe_faults(modes)).c_str() : "paced reply");
     send_faulty(req, modes);
 }
 
@@ -327,9 +347,13 @@ void Server::send_faulty(const std::uint8_t *req, unsigned modes)
     if (modes & kFaultBadCrc)
         frame.back() ^= 0xFF;
 
+    const int fd = modbus_get_socket(ctx_);
     const std::size_t piece =
         (modes & kFaultChunks) ? static_cast<std::size_t>(opt_.chunk_size) : frame.size();
-    if (!send_frame(modbus_get_socket(ctx_), frame, piece, opt_.chunk_gap_ms) && !g_stop)
+    const bool sent = (opt_.paced && !(modes & kFaultChunks))
+                          ? send_paced(fd, frame)
+                          : send_frame(fd, frame, piece, opt_.chunk_gap_ms);
+    if (!sent && !g_stop)
         trace("could not send the whole response: %s", std::strerror(errno));
 }
 

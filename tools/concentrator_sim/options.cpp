@@ -51,6 +51,9 @@ const char kUsage[] =
     "  --late-ms N            0..600000 (default 1500)\n"
     "  --chunk-size N         1..256 (default 50)\n"
     "  --chunk-gap-ms N       0..60000 (default 30)\n"
+    "  --paced                send every read response at the byte rate of a\n"
+    "                         9600 baud 8N1 line (about 214 ms for 100 registers)\n"
+    "                         instead of all at once\n"
     "  --verbose              one line per request on stderr (slave, function,\n"
     "                         start, count, fault applied)\n"
     "  --help                 show this text\n"
@@ -83,6 +86,7 @@ enum OptionId {
     kOptLateMs,
     kOptChunkSize,
     kOptChunkGapMs,
+    kOptPaced,
     kOptVerbose,
     kOptHelp,
 };
@@ -212,6 +216,7 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
         {"late-ms", required_argument, nullptr, kOptLateMs},
         {"chunk-size", required_argument, nullptr, kOptChunkSize},
         {"chunk-gap-ms", required_argument, nullptr, kOptChunkGapMs},
+        {"paced", no_argument, nullptr, kOptPaced},
         {"verbose", no_argument, nullptr, kOptVerbose},
         {"help", no_argument, nullptr, kOptHelp},
         {nullptr, 0, nullptr, 0},
@@ -267,6 +272,9 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
             break;
         case kOptChunkGapMs:
             ok = parse_int(arg, 0, 60000, out.chunk_gap_ms);
+            break;
+        case kOptPaced:
+            out.paced = true;
             break;
         case kOptVerbose:
             out.verbose = true;

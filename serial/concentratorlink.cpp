@@ -1,0 +1,235 @@
+#include "serial/concentratorlink.h"
+
+#include "serial/linkmemory.h"
+
+#include <QFileInfo>
+#include <QMetaType>
+#include <QSerialPortInfo>
+
+ConcentratorLink::ConcentratorLink(QSerialPort *port, QObject *parent)
+    : QObject(parent), port(port)
+{
+    qRegisterMetaType<ModbusFrame::Registers>("ModbusFrame::Registers");
+    qRegisterMetaType<LinkCounters>("LinkCounters");
+    qRegisterMetaType<LinkState>("LinkState");
+
+    guardTimer.setSingleShot(true);
+    guardTimer.setTimerType(Qt::PreciseTimer);
+    connect(&guardTimer, &QTimer::timeout, this, [this]() {
+        const QByteArray frame = heldRequest;
+        heldRequest.clear();
+        send(frame);
+    });
+    reconnectTimer.setInterval(kReconnectMs);
+    connect(&reconnectTimer, &QTimer::timeout, this, &ConcentratorLink::retryOpen);
+    connect(&collector, &ResponseCollector::responseCollected, this, &ConcentratorLink::onBurst);
+    connect(port, &QSerialPort::errorOccurred, this, &ConcentratorLink::onPortError);
+}
+
+ConcentratorLink::~ConcentratorLink()
+{
+    delete port;
+}
+
+void ConcentratorLink::setWindowLength(int milliseconds)
+{
+    guardMs = milliseconds * kGuardPercent / 100;
+}
+
+bool ConcentratorLink::open(const QString &portName)
+{
+    reconnectTimer.stop();
+    port->setPortName(portName);
+    if (!port->open(QIODevice::ReadWrite)) {
+        // The operator has taken over from any reconnecting; nothing is retried now.
+        if (linkState == LinkState::Lost)
+            setState(LinkState::Closed, QStringLiteral("gave up reconnecting %1").arg(linkPortName));
+        return false;
+    }
+    linkPortName = portName;
+    window.resetCounters();
+    LinkMemory::remember(portName);
+    startedPolling(QStringLiteral("opened %1").arg(portName));
+    return true;
+}
+
+void ConcentratorLink::close()
+{
+    reconnectTimer.stop();
+    const bool wasOpen = port->isOpen();
+    if (wasOpen) {
+        port->clear(QSerialPort::AllDirections);
+        port->close();
+    }
+    endAnswer();
+    LinkMemory::forget();
+    if (wasOpen || linkState != LinkState::Closed)
+        setState(LinkState::Closed, QStringLiteral("closed %1 by the operator").arg(linkPortName));
+}
+
+void ConcentratorLink::resume(const QString &portName)
+{
+    linkPortName = portName;
+    port->setPortName(portName);
+    window.resetCounters();
+    if (port->open(QIODevice::ReadWrite)) {
+        startedPolling(QStringLiteral("reopened %1 after a restart").arg(portName));
+        return;
+    }
+    setState(LinkState::Lost, QStringLiteral("%1 not available after a restart, reconnecting")
+                                  .arg(portName));
+    reconnectTimer.start();
+}
+
+void ConcentratorLink::startedPolling(const QString &event)
+{
+    openedAt = QDateTime::currentDateTime();
+    lastValidAnswer = QDateTime();
+    guardArmed = false;
+    setState(LinkState::Polling, event);
+    emit countersChanged(window.counters());
+}
+
+void ConcentratorLink::request(const QByteArray &frame)
+{
+    guardTimer.stop();
+    heldRequest.clear();
+    if (!port->isOpen())
+        return;
+    if (portVanished()) {
+        onPortLost();
+        return;
+    }
+    const qint64 held = guardArmed ? guardMs - sinceUnansweredWindow.elapsed() : 0;
+    if (held > 0) {
+        heldRequest = frame;
+        guardTimer.start(static_cast<int>(held));
+        return;
+    }
+    send(frame);
+}
+
+void ConcentratorLink::send(const QByteArray &frame)
+{
+    if (!port->isOpen())
+        return;
+    // Whatever is still arriving began before this request and cannot answer it.
+    if (collector.isCollecting())
+        window.dropPartial();
+    collector.reset();
+    port->clear(QSerialPort::Input);
+    window.open();
+    port->write(frame);
+}
+
+void ConcentratorLink::closeWindow()
+{
+    guardTimer.stop();
+    heldRequest.clear();
+    if (!window.isOpen()) {
+        emit stepWithoutReading();
+        return;
+    }
+    const bool gathering = collector.isCollecting();
+    const bool reading = window.close(gathering);
+    guardArmed = !reading || gathering;
+    if (guardArmed)
+        sinceUnansweredWindow.start();
+    if (!reading)
+        emit stepWithoutReading();
+
+    if (reading && linkState != LinkState::Answering) {
+        setState(LinkState::Answering, linkState == LinkState::Silent
+                                           ? QStringLiteral("concentrator answering again")
+                                           : QStringLiteral("concentrator answering"));
+    } else if (!reading && linkState != LinkState::Silent &&
+               window.windowsWithoutReading() >= kSilentAfterWindows) {
+        setState(LinkState::Silent, QStringLiteral("concentrator silent since %1")
+                                        .arg(silentSince().toString(QStringLiteral("hh:mm:ss"))));
+    }
+    emit countersChanged(window.counters());
+}
+
+QDateTime ConcentratorLink::silentSince() const
+{
+    return lastValidAnswer.isValid() ? lastValidAnswer : openedAt;
+}
+
+void ConcentratorLink::DataReceived()
+{
+    const QByteArray bytes = port->readAll();
+    if (!bytes.isEmpty())
+        collector.append(bytes);
+}
+
+void ConcentratorLink::onBurst(const QByteArray &bytes)
+{
+    ModbusFrame::Registers registers{};
+    if (window.take(bytes, &registers) == AnswerWindow::Burst::Decoded) {
+        lastValidAnswer = QDateTime::currentDateTime();
+        emit answerDecoded(registers);
+    }
+}
+
+void ConcentratorLink::onPortError(QSerialPort::SerialPortError error)
+{
+    const bool failed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                        error == QSerialPort::WriteError;
+    if (!failed || !port->isOpen() || lossPending)
+        return;
+    // A failed port keeps reporting from inside its own notifier; close it from the
+    // event loop, not from under the notifier.
+    lossPending = true;
+    QMetaObject::invokeMethod(this, &ConcentratorLink::onPortLost, Qt::QueuedConnection);
+}
+
+void ConcentratorLink::onPortLost()
+{
+    lossPending = false;
+    if (!port->isOpen())
+        return;
+    const QString reason = port->errorString();
+    port->close();
+    endAnswer();
+    setState(LinkState::Lost,
+             QStringLiteral("%1 lost (%2), reconnecting").arg(linkPortName, reason));
+    reconnectTimer.start();
+}
+
+void ConcentratorLink::retryOpen()
+{
+    port->setPortName(linkPortName);
+    if (!port->open(QIODevice::ReadWrite))
+        return;
+    reconnectTimer.stop();
+    startedPolling(QStringLiteral("reopened %1").arg(linkPortName));
+}
+
+bool ConcentratorLink::portVanished() const
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    // An unplugged adapter or a closed pseudo-terminal takes its device node with it.
+    const QString location = QSerialPortInfo(*port).systemLocation();
+    return !location.isEmpty() && !QFileInfo::exists(location);
+#endif
+}
+
+void ConcentratorLink::endAnswer()
+{
+    guardTimer.stop();
+    heldRequest.clear();
+    collector.reset();
+    window.abandon();
+    guardArmed = false;
+}
+
+void ConcentratorLink::setState(LinkState state, const QString &event)
+{
+    if (state == linkState)
+        return;
+    linkState = state;
+    emit logEvent(event);
+    emit stateChanged(state);
+}

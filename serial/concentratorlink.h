@@ -1,0 +1,96 @@
+#pragma once
+
+#include "serial/answerwindow.h"
+#include "serial/linkcounters.h"
+#include "serial/linkstate.h"
+#include "serial/modbusframe.h"
+#include "serial/responsecollector.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+
+// Everything about the line to the concentrator: the port, the gathering of
+// answers, the answer windows with their guard, reconnection and the counters.
+// Knows nothing of widgets; tells the rest of the station by signals.
+class ConcentratorLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultWindowMs = 1000;
+    // Share of a window that the next request is held back after a window closed
+    // without its answer, so that an answer late by up to this much is dropped.
+    static constexpr int kGuardPercent = 30;
+    static constexpr int kReconnectMs = 2000;
+    // One polling cycle's worth of windows without a reading.
+    static constexpr int kSilentAfterWindows = 8;
+
+    // Takes ownership of the port.
+    explicit ConcentratorLink(QSerialPort *port, QObject *parent = nullptr);
+    ~ConcentratorLink() override;
+
+    void setWindowLength(int milliseconds);
+    int guardTime() const { return guardMs; }
+    void setReconnectInterval(int milliseconds) { reconnectTimer.setInterval(milliseconds); }
+
+    // The operator opens a port; false when it cannot be opened.
+    bool open(const QString &portName);
+    // The operator closes the port: ends any answer in progress and stops reconnecting.
+    void close();
+    // Reopens the port that was open when the station last stopped, retrying while it
+    // is not there.
+    void resume(const QString &portName);
+
+    // A request's window opens: the frame goes out now, or after the guard time.
+    void request(const QByteArray &frame);
+    // The window closes: stepWithoutReading unless exactly one valid answer came in it.
+    void closeWindow();
+
+    bool isPortOpen() const { return port->isOpen(); }
+    bool isGathering() const { return collector.isCollecting(); }
+    LinkState state() const { return linkState; }
+    QString portName() const { return linkPortName; }
+    const LinkCounters &counters() const { return window.counters(); }
+    // Since when the concentrator has been silent: its last valid answer, or the opening.
+    QDateTime silentSince() const;
+
+public slots:
+    void DataReceived();
+
+signals:
+    void answerDecoded(const ModbusFrame::Registers &registers);
+    void stepWithoutReading();
+    void stateChanged(LinkState state);
+    void countersChanged(const LinkCounters &counters);
+    // A change of link state in English words, for the service log.
+    void logEvent(const QString &text);
+
+private:
+    void onBurst(const QByteArray &bytes);
+    void onPortError(QSerialPort::SerialPortError error);
+    void onPortLost();
+    void retryOpen();
+    void send(const QByteArray &frame);
+    bool portVanished() const;
+    void startedPolling(const QString &event);
+    void endAnswer();
+    void setState(LinkState state, const QString &event);
+
+    QSerialPort *port;
+    ResponseCollector collector;
+    AnswerWindow window;
+    QTimer guardTimer;
+    QTimer reconnectTimer;
+    QElapsedTimer sinceUnansweredWindow;
+    QByteArray heldRequest;
+    QString linkPortName;
+    QDateTime openedAt;
+    QDateTime lastValidAnswer;
+    LinkState linkState = LinkState::Closed;
+    int guardMs = kDefaultWindowMs * kGuardPercent / 100;
+    bool guardArmed = false;
+    bool lossPending = false;
+};

@@ -1,0 +1,46 @@
+#include "serial/linkstatustext.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LinkStatus", text);
+}
+
+} // namespace
+
+QString LinkStatusText::stateText(LinkState state, const QString &portName,
+                                  const QDateTime &silentSince)
+{
+    switch (state) {
+    case LinkState::Closed:
+        return tr("串口未打开");
+    case LinkState::Polling:
+        return tr("串口 %1 已打开，等待集中器应答").arg(portName);
+    case LinkState::Answering:
+        return tr("串口 %1：轮询中，集中器应答正常").arg(portName);
+    case LinkState::Silent:
+        return tr("串口 %1：集中器自 %2 起无应答")
+            .arg(portName, silentSince.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    case LinkState::Lost:
+        return tr("串口 %1 已断开，正在重新连接…").arg(portName);
+    }
+    return QString();
+}
+
+QString LinkStatusText::countersText(const LinkCounters &counters)
+{
+    return tr("有效应答 %1 │ 无应答 %2 │ 校验错 %3 │ 长度/功能错 %4 │ 迟到丢弃 %5")
+        .arg(counters.validAnswers)
+        .arg(counters.noAnswer)
+        .arg(counters.badCrc)
+        .arg(counters.badFrame)
+        .arg(counters.lateDropped);
+}
+
+QString LinkStatusText::logLine(const QDateTime &when, const QString &event)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" link: ") + event;
+}
