@@ -2,7 +2,15 @@
 
 #include "app/applicationtitle.h"
 #include "app/datadirectory.h"
+#include "config/devicesettingsfile.h"
+#include "config/savedsettingslines.h"
+#include "forms/alarmform.h"
 #include "forms/mainwindowform.h"
+#include "forms/panelcolumn.h"
+#include "monitor/alarm.h"
+#include "monitor/deviceevaluation.h"
+#include "monitor/threshold.h"
+#include "monitor/thresholdrange.h"
 #include "monitor/panelupdate.h"
 #include "monitor/pollingcycle.h"
 #include "navigation/dialog.h"
@@ -12,7 +20,10 @@
 #include "serial/linkstatustext.h"
 #include "serial/serial_port.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QDebug>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,6 +31,7 @@
 #include <QSerialPort>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimerEvent>
 #include <cstdio>
 
@@ -40,7 +52,12 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
     ui->setupUi(this);
 
     deviceSelectionDialog = new Dialog(this);
+    alarmDialog = new Alarm(this);
+    thresholdDialog = new Threshold(this);
     serialPortDialog = new Serial_port(this);
+    alarmDialog->setExportDirectory(dataDir);
+    connect(alarmDialog, &Alarm::alarmsCleared, this, &MainWindow::clearAlarms);
+    connect(thresholdDialog, &Threshold::thresholdsApplied, this, &MainWindow::applyThresholds);
 
     pollingCycle = new PollingCycle(this);
     concentratorLink = new ConcentratorLink(serialPort, this);
@@ -117,9 +134,7 @@ void MainWindow::initialiseStartup()
 
     connect(serialPort, &QSerialPort::readyRead, concentratorLink, &ConcentratorLink::DataReceived);
 
-    temperatureAlarmActive.fill(0);
-    voltageAlarmActive.fill(0);
-    currentAlarmActive.fill(0);
+    alarmState.clear();
     upperTemperatureLimit.fill(80.0f);
     lowerTemperatureLimit.fill(-40.0f);
     upperCurrentLimit.fill(50.0f);
@@ -127,6 +142,115 @@ void MainWindow::initialiseStartup()
     ui->progressBar->setRange(0, 10079);
 
     DataDirectory::ensureExists(dataDir);
+    loadDeviceSettings();
+}
+
+QString MainWindow::settingsFilePath() const
+{
+    return QDir(dataDir).filePath(QStringLiteral("save_data.txt"));
+}
+
+void MainWindow::loadDeviceSettings()
+{
+    if (!DeviceSettingsFile::load(settingsFilePath(), &savedSettingsLines))
+        qDebug().noquote() << QStringLiteral("读取保存设备id 安装部位失败");
+    for (int line = 0; line < DeviceSettingsFile::kLineCount; ++line) {
+        const char *prefix = line < 200   ? PanelPrefix::Name
+                             : line < 400 ? PanelPrefix::Location
+                                          : PanelPrefix::Correction;
+        currentLineEdit = findChild<QLineEdit *>(PanelColumn::fieldName(prefix, line % 200 + 1));
+        if (currentLineEdit)
+            currentLineEdit->setText(savedSettingsLines.at(line));
+    }
+}
+
+void MainWindow::on_save_button_clicked()
+{
+    QVector<QString> lines;
+    lines.reserve(DeviceSettingsFile::kLineCount);
+    for (const char *prefix : {PanelPrefix::Name, PanelPrefix::Location, PanelPrefix::Correction}) {
+        for (int device = 1; device <= kDeviceCount; ++device) {
+            currentLineEdit = findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device));
+            lines.append(currentLineEdit ? currentLineEdit->text() : QString());
+        }
+    }
+    QString error;
+    if (!DeviceSettingsFile::save(settingsFilePath(), lines, &error)) {
+        std::fputs("Open failed1.\n", stdout);
+        std::fflush(stdout);
+        ui->statusbar->showMessage(tr("保存失败，设备设置未改变：%1").arg(error), 30000);
+    }
+}
+
+void MainWindow::evaluationTick()
+{
+    DeviceEvaluation::readPanels(this, evaluated, currentLineEdit);
+    const QVector<AlarmDetector::Event> events =
+        alarmState.detect(evaluated, upperTemperatureLimit, lowerTemperatureLimit,
+                          upperCurrentLimit);
+    for (const AlarmDetector::Event &event : events) {
+        if (event.recovery)
+            recordRecovery(event.code, event.row, event.kind);
+        else
+            recordAlarm(event.code, event.row, event.kind);
+    }
+    showOpenAlarms();
+}
+
+void MainWindow::recordAlarm(int code, int row, AlarmDetector::Kind kind)
+{
+    QTableWidget *table = alarmDialog->form()->tableWidget_alarm;
+    table->setItem(row, 0, new QTableWidgetItem(AlarmDetector::eventText({false, code, kind, row})));
+    table->setItem(row, 1, new QTableWidgetItem(ui->system_time->text()));
+}
+
+void MainWindow::recordRecovery(int code, int row, AlarmDetector::Kind kind)
+{
+    QTableWidget *table = alarmDialog->form()->tableWidget_alarm;
+    table->setItem(row, 0, new QTableWidgetItem(AlarmDetector::eventText({true, code, kind, row})));
+    table->setItem(row, 2, new QTableWidgetItem(ui->system_time->text()));
+}
+
+// An alarm is seen on the panel it concerns, without opening the records.
+void MainWindow::showOpenAlarms()
+{
+    static const QPair<AlarmDetector::Kind, const char *> fields[] = {
+        {AlarmDetector::Temperature, PanelPrefix::Temperature},
+        {AlarmDetector::Voltage, PanelPrefix::Voltage},
+        {AlarmDetector::Current, PanelPrefix::Current}};
+    for (const auto &field : fields) {
+        for (int device = 1; device <= kDeviceCount; ++device) {
+            const bool open = alarmState.isOpen(field.first, device);
+            if (open == shownAlarms.isOpen(field.first, device))
+                continue;
+            auto *edit = findChild<QLineEdit *>(PanelColumn::fieldName(field.second, device));
+            if (edit) {
+                QPalette palette = edit->palette();
+                palette.setColor(QPalette::Base, open ? QColor(255, 96, 96)
+                                                      : QApplication::palette(edit).color(QPalette::Base));
+                edit->setPalette(palette);
+            }
+        }
+    }
+    shownAlarms.temperatureAlarmActive = alarmState.temperatureAlarmActive;
+    shownAlarms.voltageAlarmActive = alarmState.voltageAlarmActive;
+    shownAlarms.currentAlarmActive = alarmState.currentAlarmActive;
+    ui->alarm_record->setStyleSheet(alarmState.anyOpen() ? QStringLiteral("color: red;")
+                                                         : QString());
+}
+
+void MainWindow::clearAlarms()
+{
+    alarmState.clear();
+    showOpenAlarms();
+}
+
+void MainWindow::applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
+                                 float lowerTemperature, float upperCurrent)
+{
+    ThresholdRange::apply(firstDevice, lastDevice, upperTemperature, lowerTemperature,
+                          upperCurrent, upperTemperatureLimit, lowerTemperatureLimit,
+                          upperCurrentLimit);
 }
 
 void MainWindow::timerEvent(QTimerEvent *event)
@@ -137,7 +261,7 @@ void MainWindow::timerEvent(QTimerEvent *event)
     } else if (id == pollTimer) {
         pollingTick();
     } else if (id == evaluationTimer) {
-        // readings are evaluated here once alarm detection is in place
+        evaluationTick();
     } else if (id == historyTimer) {
         // minute records are written here once the history store is in place
     }
@@ -215,12 +339,12 @@ void MainWindow::on_Device_selection_clicked()
 
 void MainWindow::on_alarm_record_clicked()
 {
-    // The alarm record dialog is not part of the station yet.
+    openDialog(alarmDialog);
 }
 
 void MainWindow::on_Threshold_Settings_button_clicked()
 {
-    // The threshold dialog is not part of the station yet.
+    openDialog(thresholdDialog);
 }
 
 void MainWindow::on_Serial_port_parameters_clicked()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/alarmdetector.h"
+#include "monitor/devicereadings.h"
 #include "serial/linkcounters.h"
 #include "serial/linkstate.h"
 #include "serial/modbusframe.h"
@@ -8,6 +10,7 @@
 #include <QString>
 #include <array>
 
+class Alarm;
 class ConcentratorLink;
 class Dialog;
 class MainWindowForm;
@@ -17,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QSerialPort;
 class Serial_port;
+class Threshold;
 
 class MainWindow : public QMainWindow
 {
@@ -38,6 +42,10 @@ public:
     ConcentratorLink *link() const { return concentratorLink; }
     Serial_port *serialPortSettings() const { return serialPortDialog; }
     Dialog *devicePageDialog() const { return deviceSelectionDialog; }
+    Alarm *alarmRecords() const { return alarmDialog; }
+    Threshold *thresholdSettings() const { return thresholdDialog; }
+    const DeviceReadings &readings() const { return evaluated; }
+    const AlarmDetector &alarms() const { return alarmState; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
 
@@ -66,6 +74,7 @@ private slots:
     void on_Serial_port_parameters_clicked();
     void on_history_button_clicked();
     void on_history_home_button_clicked();
+    void on_save_button_clicked();
 
 private:
     void initialiseStartup();
@@ -79,6 +88,15 @@ private:
 
     void sendPollRequest(int step, const QByteArray &frame);
     void finishPollStep(int step);
+    QString settingsFilePath() const;
+    void loadDeviceSettings();
+    void evaluationTick();
+    void recordAlarm(int code, int row, AlarmDetector::Kind kind);
+    void recordRecovery(int code, int row, AlarmDetector::Kind kind);
+    void showOpenAlarms();
+    void clearAlarms();
+    void applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
+                         float lowerTemperature, float upperCurrent);
     void setUpLinkStatus();
     void showLinkState(LinkState state);
     void showLinkCounters(const LinkCounters &counters);
@@ -91,6 +109,8 @@ private:
 
     MainWindowForm *ui = nullptr;
     Dialog *deviceSelectionDialog = nullptr;
+    Alarm *alarmDialog = nullptr;
+    Threshold *thresholdDialog = nullptr;
     Serial_port *serialPortDialog = nullptr;
     QSerialPort *serialPort = nullptr;
     QLineEdit *currentLineEdit = nullptr;
@@ -100,9 +120,12 @@ private:
     std::array<float, kDeviceCount> upperTemperatureLimit{};
     std::array<float, kDeviceCount> lowerTemperatureLimit{};
     std::array<float, kDeviceCount> upperCurrentLimit{};
-    std::array<int, kDeviceCount> temperatureAlarmActive{};
-    std::array<int, kDeviceCount> voltageAlarmActive{};
-    std::array<int, kDeviceCount> currentAlarmActive{};
+    // deviceTemperature, deviceVoltage, deviceCurrent and deviceStatusText.
+    DeviceReadings evaluated;
+    // The per-device alarm flags, the next alarm row and the open alarm codes.
+    AlarmDetector alarmState;
+    // Which panel fields are drawn as alarmed, to touch only those that change.
+    AlarmDetector shownAlarms;
     int historyLineCount = 0;
 
     QString dataDir;

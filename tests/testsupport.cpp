@@ -140,6 +140,9 @@ void handleNextModal(std::function<void(QWidget *)> inspect)
         poll->stop();
         poll->deleteLater();
         inspect(modal);
+        // Left alone once inspect has answered it, so an accept is not turned into a reject.
+        if (!modal->isVisible())
+            return;
         if (auto *dialog = qobject_cast<QDialog *>(modal))
             dialog->reject();
         else

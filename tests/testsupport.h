@@ -59,8 +59,8 @@ private:
     QProcess process;
 };
 
-// Runs `inspect` on the next modal dialog to appear, then closes it. Needed because
-// the station opens its dialogs with exec().
+// Runs `inspect` on the next modal dialog to appear, then closes it unless inspect already
+// did. Needed because the station opens its dialogs with exec().
 void handleNextModal(std::function<void(QWidget *)> inspect);
 
 QLineEdit *panelField(QObject *root, const char *prefix, int device);

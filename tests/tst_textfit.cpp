@@ -1,8 +1,11 @@
 #include "app/mainwindow.h"
 #include "app/windowsetup.h"
+#include "monitor/alarm.h"
+#include "monitor/threshold.h"
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -80,10 +83,12 @@ private slots:
     void widgetStaysClearOfItsNeighbourAndOverItsColumn();
 
 private:
-    QWidget *named(const QString &objectName) const;
+    QWidget *named(const QString &path) const;
 
     QTemporaryDir dataDir;
     MainWindow *window = nullptr;
+    // Dialogs the window does not hold (yet), measured standing alone.
+    QList<QDialog *> ownDialogs;
 };
 
 void TextFitTest::initTestCase()
@@ -100,18 +105,45 @@ void TextFitTest::initTestCase()
     // Showing lays out the central widget and the stacked pages, so positions are final.
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    if (!window->findChild<Alarm *>())
+        ownDialogs << new Alarm;
+    if (!window->findChild<Threshold *>())
+        ownDialogs << new Threshold;
 }
 
 void TextFitTest::cleanupTestCase()
 {
+    qDeleteAll(ownDialogs);
+    ownDialogs.clear();
     delete window;
     window = nullptr;
 }
 
-QWidget *TextFitTest::named(const QString &objectName) const
+// "name" is a widget of the main window itself, "Dialog/name" one of that dialog: the
+// dialogs reuse names such as "label" and "pushButton".
+QWidget *TextFitTest::named(const QString &path) const
 {
-    const auto matches = window->findChildren<QWidget *>(objectName);
-    return matches.size() == 1 ? matches.first() : nullptr;
+    const int slash = path.indexOf(QLatin1Char('/'));
+    QWidget *top = window;
+    if (slash >= 0) {
+        const QString dialogName = path.left(slash);
+        top = window->findChild<QDialog *>(dialogName);
+        for (QDialog *dialog : ownDialogs)
+            if (dialog->objectName() == dialogName)
+                top = dialog;
+        if (!top)
+            return nullptr;
+    }
+    const QString objectName = path.mid(slash + 1);
+    QWidget *found = nullptr;
+    for (QWidget *candidate : top->findChildren<QWidget *>(objectName)) {
+        if (candidate->window() != top)
+            continue;
+        if (found)
+            return nullptr;
+        found = candidate;
+    }
+    return found;
 }
 
 void TextFitTest::textFitsItsWidget_data()
@@ -119,12 +151,17 @@ void TextFitTest::textFitsItsWidget_data()
     QTest::addColumn<QWidget *>("widget");
     QTest::addColumn<QString>("text");
 
-    // The dialogs are children of the window, so this reaches their texts too.
+    // The window's own dialogs are its children, so this reaches their texts too.
     QList<QWidget *> widgets;
-    for (QLabel *label : window->findChildren<QLabel *>())
-        widgets << label;
-    for (QPushButton *button : window->findChildren<QPushButton *>())
-        widgets << button;
+    QList<QWidget *> tops = {window};
+    for (QDialog *dialog : ownDialogs)
+        tops << dialog;
+    for (QWidget *top : tops) {
+        for (QLabel *label : top->findChildren<QLabel *>())
+            widgets << label;
+        for (QPushButton *button : top->findChildren<QPushButton *>())
+            widgets << button;
+    }
     for (QWidget *widget : widgets) {
         const QString text = textOf(widget);
         if (text.isEmpty())
@@ -238,15 +275,34 @@ void TextFitTest::widgetStaysClearOfItsNeighbourAndOverItsColumn_data()
     QTest::newRow("curve query") << "Historical_curve_query_button"
                                  << "pushButton_graph_home"
                                  << "";
-    QTest::newRow("page range") << "pushButton_p1"
-                                << "pushButton_p2"
+    QTest::newRow("page range") << "Dialog/pushButton_p1"
+                                << "Dialog/pushButton_p2"
                                 << "";
-    QTest::newRow("open port") << "OpenSerialButton"
-                               << "pushButton"
+    QTest::newRow("open port") << "Serial_port/OpenSerialButton"
+                               << "Serial_port/pushButton"
                                << "";
-    QTest::newRow("port box") << "PortBox"
-                              << "OpenSerialButton"
+    QTest::newRow("port box") << "Serial_port/PortBox"
+                              << "Serial_port/OpenSerialButton"
                               << "";
+
+    QTest::newRow("alarm export") << "Alarm/pushButton"
+                                  << "Alarm/pushButton_2"
+                                  << "";
+    QTest::newRow("alarm clear") << "Alarm/pushButton_2"
+                                 << "Alarm/pushButton_3"
+                                 << "";
+    QTest::newRow("first device caption") << "Threshold/label"
+                                          << "Threshold/label_3"
+                                          << "";
+    QTest::newRow("last device caption") << "Threshold/label_2"
+                                         << "Threshold/label_5"
+                                         << "";
+    QTest::newRow("upper temperature caption") << "Threshold/label_5"
+                                               << "Threshold/label_6"
+                                               << "";
+    QTest::newRow("upper current caption") << "Threshold/label_7"
+                                           << "Threshold/lineEdit_Upper_current"
+                                           << "";
 }
 
 void TextFitTest::widgetStaysClearOfItsNeighbourAndOverItsColumn()

@@ -1,0 +1,65 @@
+#include "config/devicesettingsfile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTextCodec>
+
+QTextCodec *DeviceSettingsFile::codec()
+{
+#ifdef Q_OS_WIN
+    return QTextCodec::codecForLocale();
+#else
+    return QTextCodec::codecForName("UTF-8");
+#endif
+}
+
+bool DeviceSettingsFile::load(const QString &path, QVector<QString> *lines)
+{
+    lines->fill(QString(), kLineCount);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QString text = codec()->toUnicode(file.readAll());
+    int start = 0;
+    for (int j = 0; j < kLineCount && start < text.size(); ++j) {
+        int end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        int length = end - start;
+        if (length > 0 && text.at(end - 1) == QLatin1Char('\r'))
+            --length;
+        (*lines)[j] = text.mid(start, length);
+        start = end + 1;
+    }
+    return true;
+}
+
+bool DeviceSettingsFile::save(const QString &path, const QVector<QString> &lines, QString *error)
+{
+#ifdef Q_OS_WIN
+    const QString lineEnd = QStringLiteral("\r\n");
+#else
+    const QString lineEnd = QStringLiteral("\n");
+#endif
+    QString text;
+    text.reserve(kLineCount * 16);
+    for (int j = 0; j < kLineCount; ++j) {
+        QString line = j < lines.size() ? lines.at(j) : QString();
+        line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        text += line;
+        text += lineEnd;
+    }
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = codec()->fromUnicode(text);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,100 @@
+#include "monitor/alarm.h"
+
+#include "forms/alarmform.h"
+#include "monitor/alarmcsv.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QTableWidget>
+
+namespace {
+
+constexpr int kRowCount = 999;
+constexpr int kColumnWidths[] = {100, 180, 180};
+
+// The file appears whole or not at all: QSaveFile drops its temporary file on any
+// failure, and does so here, before the caller shows the error.
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+QString cellText(const QTableWidget *table, int row, int column)
+{
+    const QTableWidgetItem *cell = table->item(row, column);
+    return cell ? cell->text() : QString();
+}
+
+} // namespace
+
+Alarm::Alarm(QWidget *parent) : QDialog(parent), ui(new AlarmForm)
+{
+    ui->setupUi(this);
+    setUpTable();
+}
+
+Alarm::~Alarm()
+{
+    delete ui;
+}
+
+void Alarm::setUpTable()
+{
+    QTableWidget *table = ui->tableWidget_alarm;
+    table->setRowCount(kRowCount);
+    table->setColumnCount(3);
+    for (int column = 0; column < 3; ++column)
+        table->setColumnWidth(column, kColumnWidths[column]);
+    table->setHorizontalHeaderLabels({tr("序号"), tr("报警时间"), tr("解除时间")});
+}
+
+void Alarm::setExportDirectory(const QString &directory)
+{
+    exportDirectory = directory;
+}
+
+void Alarm::on_pushButton_2_clicked()
+{
+    ui->tableWidget_alarm->clearContents();
+    emit alarmsCleared();
+}
+
+void Alarm::on_pushButton_clicked()
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString proposed =
+        QDir(exportDirectory).filePath(QStringLiteral("alarms-%1.csv").arg(stamp));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("导出数据"), proposed, tr("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+
+    const QTableWidget *table = ui->tableWidget_alarm;
+    QStringList heading;
+    for (int column = 0; column < table->columnCount(); ++column)
+        heading << table->horizontalHeaderItem(column)->text();
+    QList<QStringList> rows;
+    rows.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList fields;
+        for (int column = 0; column < table->columnCount(); ++column)
+            fields << cellText(table, row, column);
+        rows << fields;
+    }
+
+    QString error;
+    if (!writeWhole(path, AlarmCsv::document(heading, rows), &error))
+        QMessageBox::warning(this, tr("提示"), tr("导出失败：") + error);
+}
+
+void Alarm::on_pushButton_3_clicked()
+{
+    close();
+}

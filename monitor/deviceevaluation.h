@@ -1,0 +1,24 @@
+#pragma once
+
+#include "monitor/devicereadings.h"
+
+#include <QString>
+
+class QLineEdit;
+class QObject;
+
+// Reads the panel texts back into numbers: the panels, not the registers, are what
+// alarms, history and the curve judge, so a value typed by the operator counts too.
+class DeviceEvaluation
+{
+public:
+    // Text that is not a number gives 0.
+    static float temperatureValue(const QString &text) { return text.toFloat(); }
+    // Only a whole decimal number counts; "3600.5" gives 0.
+    static int voltageValue(const QString &text) { return text.toInt(nullptr, 10); }
+    static float currentValue(const QString &text) { return text.toFloat(); }
+
+    // Reads all 800 value fields under root, devices i and i + 100 side by side.
+    // currentLineEdit receives each field as it is read.
+    static void readPanels(QObject *root, DeviceReadings &readings, QLineEdit *&currentLineEdit);
+};

@@ -1,0 +1,25 @@
+#include "monitor/threshold.h"
+
+#include "forms/thresholdform.h"
+
+#include <QLineEdit>
+
+Threshold::Threshold(QWidget *parent) : QDialog(parent), ui(new ThresholdForm)
+{
+    ui->setupUi(this);
+}
+
+Threshold::~Threshold()
+{
+    delete ui;
+}
+
+void Threshold::on_Threshold_Settings_clicked()
+{
+    // QString's conversions ignore the system locale: '.' is the decimal point everywhere.
+    emit thresholdsApplied(ui->Before_seria_num->text().toInt(),
+                           ui->After_serial_num->text().toInt(),
+                           ui->lineEdit_Upper_temperature->text().toFloat(),
+                           ui->lineEdit_Lower_temperature->text().toFloat(),
+                           ui->lineEdit_Upper_current->text().toFloat());
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDialog>
+
+class ThresholdForm;
+
+// Gives one set of three alarm limits to a range of device numbers. The dialog keeps no
+// limits itself: it says what was asked, and the owner of the limits applies it.
+class Threshold : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Threshold(QWidget *parent = nullptr);
+    ~Threshold() override;
+
+    ThresholdForm *form() const { return ui; }
+
+signals:
+    // Texts that are not numbers arrive as 0 and 0.0.
+    void thresholdsApplied(int firstDevice, int lastDevice, float upperTemperature,
+                           float lowerTemperature, float upperCurrent);
+
+private slots:
+    void on_Threshold_Settings_clicked();
+
+private:
+    ThresholdForm *ui;
+};

@@ -1,0 +1,169 @@
+#include "monitor/alarmdetector.h"
+
+#include <QTest>
+#include <cmath>
+
+namespace {
+
+struct Rig
+{
+    DeviceReadings readings;
+    AlarmDetector::Limits upperTemperature, lowerTemperature, upperCurrent;
+    AlarmDetector detector;
+
+    Rig()
+    {
+        upperTemperature.fill(80.0f);
+        lowerTemperature.fill(-40.0f);
+        upperCurrent.fill(50.0f);
+        readings.deviceTemperature.fill(25.0f);
+        readings.deviceVoltage.fill(3300);
+        readings.deviceCurrent.fill(1.0f);
+    }
+
+    // "row:text" for every event of one pass, in order.
+    QStringList pass()
+    {
+        QStringList said;
+        for (const AlarmDetector::Event &event :
+             detector.detect(readings, upperTemperature, lowerTemperature, upperCurrent))
+            said << QString::number(event.row) + QLatin1Char(':') + AlarmDetector::eventText(event);
+        return said;
+    }
+};
+
+} // namespace
+
+class AlarmDetectorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void limitsAreStrict_data();
+    void limitsAreStrict();
+    void aLastingConditionGivesOneAlarmAndOneRecovery();
+    void rowsFollowDeviceThenKindOrder();
+    void theNinehundredNinetyEighthAlarmWrapsToRowZero();
+    void anAlarmOpenAtTheWrapIsEnteredAfresh();
+    void clearingEntersPresentConditionsAgainFromRowZero();
+};
+
+void AlarmDetectorTest::limitsAreStrict_data()
+{
+    QTest::addColumn<float>("temperature");
+    QTest::addColumn<int>("voltage");
+    QTest::addColumn<float>("current");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList none;
+    QTest::newRow("at upper temperature") << 80.0f << 3300 << 1.0f << none;
+    QTest::newRow("at lower temperature") << -40.0f << 3300 << 1.0f << none;
+    QTest::newRow("above upper temperature") << 80.1f << 3300 << 1.0f
+                                             << QStringList{"0:3温度异常"};
+    QTest::newRow("below lower temperature") << -40.1f << 3300 << 1.0f
+                                             << QStringList{"0:3温度异常"};
+    QTest::newRow("not a number") << float(NAN) << 3300 << float(NAN) << none;
+    QTest::newRow("2199 mV") << 25.0f << 2199 << 1.0f << QStringList{"0:3电压欠压"};
+    QTest::newRow("negative mV") << 25.0f << -5 << 1.0f << QStringList{"0:3电压欠压"};
+    QTest::newRow("2200 mV") << 25.0f << 2200 << 1.0f << none;
+    QTest::newRow("no voltage reading") << 25.0f << 0 << 1.0f << none;
+    QTest::newRow("at current limit") << 25.0f << 3300 << 50.0f << none;
+    QTest::newRow("above current limit") << 25.0f << 3300 << 50.01f << QStringList{"0:3电流超限"};
+}
+
+void AlarmDetectorTest::limitsAreStrict()
+{
+    QFETCH(float, temperature);
+    QFETCH(int, voltage);
+    QFETCH(float, current);
+    QFETCH(QStringList, expected);
+    Rig rig;
+    rig.readings.deviceTemperature[2] = temperature;
+    rig.readings.deviceVoltage[2] = voltage;
+    rig.readings.deviceCurrent[2] = current;
+    QCOMPARE(rig.pass(), expected);
+}
+
+void AlarmDetectorTest::aLastingConditionGivesOneAlarmAndOneRecovery()
+{
+    Rig rig;
+    rig.readings.deviceTemperature[4] = 95.0f;
+    QCOMPARE(rig.pass(), QStringList{"0:5温度异常"});
+    QVERIFY(rig.detector.isOpen(AlarmDetector::Temperature, 5));
+    QVERIFY(rig.detector.anyOpen());
+    QCOMPARE(rig.pass(), QStringList());
+    rig.readings.deviceTemperature[4] = 30.0f;
+    QCOMPARE(rig.pass(), QStringList{"0:5温度恢复正常"});
+    QVERIFY(!rig.detector.anyOpen());
+    // A voltage that falls from normal to no reading raises nothing.
+    rig.readings.deviceVoltage[4] = 2300;
+    rig.pass();
+    rig.readings.deviceVoltage[4] = 0;
+    QCOMPARE(rig.pass(), QStringList());
+}
+
+void AlarmDetectorTest::rowsFollowDeviceThenKindOrder()
+{
+    Rig rig;
+    rig.readings.deviceCurrent[199] = 60.0f;
+    rig.readings.deviceTemperature[6] = 90.0f;
+    rig.readings.deviceVoltage[6] = 2000;
+    rig.readings.deviceCurrent[6] = 51.0f;
+    QCOMPARE(rig.pass(), (QStringList{"0:7温度异常", "1:7电压欠压", "2:7电流超限", "3:200电流超限"}));
+    rig.readings.deviceVoltage[6] = 3000;
+    rig.readings.deviceCurrent[199] = 10.0f;
+    QCOMPARE(rig.pass(), (QStringList{"1:7电压恢复正常", "3:200电流恢复正常"}));
+}
+
+void AlarmDetectorTest::theNinehundredNinetyEighthAlarmWrapsToRowZero()
+{
+    Rig rig;
+    // Device 1 toggles: one alarm per two passes.
+    QString last;
+    for (int alarm = 1; alarm <= 998; ++alarm) {
+        rig.readings.deviceTemperature[0] = 99.0f;
+        const QStringList raised = rig.pass();
+        QCOMPARE(raised.size(), 1);
+        last = raised.first();
+        if (alarm == 997)
+            QCOMPARE(last, QStringLiteral("996:1温度异常"));
+        rig.readings.deviceTemperature[0] = 20.0f;
+        QCOMPARE(rig.pass().size(), 1);
+    }
+    QCOMPARE(last, QStringLiteral("0:1温度异常"));
+}
+
+void AlarmDetectorTest::anAlarmOpenAtTheWrapIsEnteredAfresh()
+{
+    Rig rig;
+    rig.readings.deviceVoltage[1] = 1000; // device 2 stays under-voltage throughout
+    QCOMPARE(rig.pass(), QStringList{"0:2电压欠压"});
+    for (int alarm = 2; alarm <= 997; ++alarm) {
+        rig.readings.deviceTemperature[0] = 99.0f;
+        rig.pass();
+        rig.readings.deviceTemperature[0] = 20.0f;
+        rig.pass();
+    }
+    // The wrap reuses row 0, where device 2's alarm stood.
+    rig.readings.deviceTemperature[0] = 99.0f;
+    QCOMPARE(rig.pass(), (QStringList{"0:1温度异常", "1:2电压欠压"}));
+    // And it recovers into its new row.
+    rig.readings.deviceVoltage[1] = 3300;
+    QCOMPARE(rig.pass(), QStringList{"1:2电压恢复正常"});
+}
+
+void AlarmDetectorTest::clearingEntersPresentConditionsAgainFromRowZero()
+{
+    Rig rig;
+    rig.readings.deviceTemperature[9] = 99.0f;
+    rig.readings.deviceCurrent[19] = 70.0f;
+    QCOMPARE(rig.pass(), (QStringList{"0:10温度异常", "1:20电流超限"}));
+    rig.readings.deviceCurrent[19] = 7.0f;
+    rig.detector.clear();
+    rig.detector.clear();
+    QVERIFY(!rig.detector.anyOpen());
+    // Device 20 recovered meanwhile: no recovery entry, nothing open.
+    QCOMPARE(rig.pass(), QStringList{"0:10温度异常"});
+}
+
+QTEST_APPLESS_MAIN(AlarmDetectorTest)
+#include "tst_alarmdetector.moc"
