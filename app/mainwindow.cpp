@@ -7,6 +7,7 @@
 #include "forms/alarmform.h"
 #include "forms/mainwindowform.h"
 #include "forms/panelcolumn.h"
+#include "forms/panelfields.h"
 #include "monitor/alarm.h"
 #include "monitor/deviceevaluation.h"
 #include "monitor/threshold.h"
@@ -50,6 +51,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
 
     ui = new MainWindowForm;
     ui->setupUi(this);
+    panelFields = new PanelFields(this);
 
     deviceSelectionDialog = new Dialog(this);
     alarmDialog = new Alarm(this);
@@ -78,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
 
 MainWindow::~MainWindow()
 {
+    delete panelFields;
     delete ui;
 }
 
@@ -158,7 +161,7 @@ void MainWindow::loadDeviceSettings()
         const char *prefix = line < 200   ? PanelPrefix::Name
                              : line < 400 ? PanelPrefix::Location
                                           : PanelPrefix::Correction;
-        currentLineEdit = findChild<QLineEdit *>(PanelColumn::fieldName(prefix, line % 200 + 1));
+        currentLineEdit = panelFields->field(prefix, line % 200 + 1);
         if (currentLineEdit)
             currentLineEdit->setText(savedSettingsLines.at(line));
     }
@@ -170,7 +173,7 @@ void MainWindow::on_save_button_clicked()
     lines.reserve(DeviceSettingsFile::kLineCount);
     for (const char *prefix : {PanelPrefix::Name, PanelPrefix::Location, PanelPrefix::Correction}) {
         for (int device = 1; device <= kDeviceCount; ++device) {
-            currentLineEdit = findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device));
+            currentLineEdit = panelFields->field(prefix, device);
             lines.append(currentLineEdit ? currentLineEdit->text() : QString());
         }
     }
@@ -184,7 +187,7 @@ void MainWindow::on_save_button_clicked()
 
 void MainWindow::evaluationTick()
 {
-    DeviceEvaluation::readPanels(this, evaluated, currentLineEdit);
+    DeviceEvaluation::readPanels(*panelFields, evaluated, currentLineEdit);
     const QVector<AlarmDetector::Event> events =
         alarmState.detect(evaluated, upperTemperatureLimit, lowerTemperatureLimit,
                           upperCurrentLimit);
@@ -223,7 +226,7 @@ void MainWindow::showOpenAlarms()
             const bool open = alarmState.isOpen(field.first, device);
             if (open == shownAlarms.isOpen(field.first, device))
                 continue;
-            auto *edit = findChild<QLineEdit *>(PanelColumn::fieldName(field.second, device));
+            QLineEdit *edit = panelFields->field(field.second, device);
             if (edit) {
                 QPalette palette = edit->palette();
                 palette.setColor(QPalette::Base, open ? QColor(255, 96, 96)
@@ -235,8 +238,10 @@ void MainWindow::showOpenAlarms()
     shownAlarms.temperatureAlarmActive = alarmState.temperatureAlarmActive;
     shownAlarms.voltageAlarmActive = alarmState.voltageAlarmActive;
     shownAlarms.currentAlarmActive = alarmState.currentAlarmActive;
-    ui->alarm_record->setStyleSheet(alarmState.anyOpen() ? QStringLiteral("color: red;")
-                                                         : QString());
+    // A style sheet is costly to apply; only when it changes.
+    const QString alarmButtonStyle = alarmState.anyOpen() ? QStringLiteral("color: red;") : QString();
+    if (ui->alarm_record->styleSheet() != alarmButtonStyle)
+        ui->alarm_record->setStyleSheet(alarmButtonStyle);
 }
 
 void MainWindow::clearAlarms()
@@ -298,7 +303,7 @@ void MainWindow::finishPollStep(int step)
 {
     concentratorLink->closeWindow();
     const PollingCycle::Step &done = PollingCycle::steps()[static_cast<size_t>(step)];
-    PanelUpdate::updateColumn(this, done.quantity, done.firstDevice, registerValues,
+    PanelUpdate::updateColumn(*panelFields, done.quantity, done.firstDevice, registerValues,
                               currentLineEdit);
 }
 

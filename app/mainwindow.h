@@ -14,6 +14,7 @@ class Alarm;
 class ConcentratorLink;
 class Dialog;
 class MainWindowForm;
+class PanelFields;
 class PollingCycle;
 struct PageMove;
 class QLabel;
@@ -108,6 +109,7 @@ private:
     int historyTimer = 0;
 
     MainWindowForm *ui = nullptr;
+    PanelFields *panelFields = nullptr;
     Dialog *deviceSelectionDialog = nullptr;
     Alarm *alarmDialog = nullptr;
     Threshold *thresholdDialog = nullptr;

@@ -4,8 +4,8 @@
 
 #include <QString>
 
+class PanelFields;
 class QLineEdit;
-class QObject;
 
 // Reads the panel texts back into numbers: the panels, not the registers, are what
 // alarms, history and the curve judge, so a value typed by the operator counts too.
@@ -18,7 +18,7 @@ public:
     static int voltageValue(const QString &text) { return text.toInt(nullptr, 10); }
     static float currentValue(const QString &text) { return text.toFloat(); }
 
-    // Reads all 800 value fields under root, devices i and i + 100 side by side.
+    // Reads all 800 value fields, devices i and i + 100 side by side.
     // currentLineEdit receives each field as it is read.
-    static void readPanels(QObject *root, DeviceReadings &readings, QLineEdit *&currentLineEdit);
+    static void readPanels(const PanelFields &fields, DeviceReadings &readings, QLineEdit *&currentLineEdit);
 };

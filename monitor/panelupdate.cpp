@@ -2,6 +2,7 @@
 
 #include "config/savedsettingslines.h"
 #include "forms/panelcolumn.h"
+#include "forms/panelfields.h"
 
 #include <QLineEdit>
 
@@ -44,14 +45,14 @@ QString PanelUpdate::text(PanelQuantity quantity, int registerValue, const QStri
     return QString();
 }
 
-void PanelUpdate::updateColumn(QObject *root, PanelQuantity quantity, int firstDevice,
+void PanelUpdate::updateColumn(const PanelFields &fields, PanelQuantity quantity, int firstDevice,
                                const ModbusFrame::Registers &registers,
                                QLineEdit *&currentLineEdit)
 {
     const char *prefix = panelPrefix(quantity);
     for (int k = 0; k < ModbusFrame::kRegisterCount; ++k) {
         const int device = firstDevice + k;
-        currentLineEdit = root->findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device));
+        currentLineEdit = fields.field(prefix, device);
         if (!currentLineEdit)
             continue;
         const QString correction =

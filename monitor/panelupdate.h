@@ -5,8 +5,8 @@
 
 #include <QString>
 
+class PanelFields;
 class QLineEdit;
-class QObject;
 
 // Turns concentrator registers into the texts of the device panels.
 class PanelUpdate
@@ -20,8 +20,8 @@ public:
     static QString text(PanelQuantity quantity, int registerValue, const QString &correctionText);
 
     // Writes one column of 100 panels, devices firstDevice .. firstDevice + 99, finding each
-    // field by object name under root. currentLineEdit receives each field as it is used.
-    static void updateColumn(QObject *root, PanelQuantity quantity, int firstDevice,
+    // field by object name. currentLineEdit receives each field as it is used.
+    static void updateColumn(const PanelFields &fields, PanelQuantity quantity, int firstDevice,
                              const ModbusFrame::Registers &registers,
                              QLineEdit *&currentLineEdit);
 };

@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 #include <QMetaType>
-#include <QSerialPortInfo>
 
 ConcentratorLink::ConcentratorLink(QSerialPort *port, QObject *parent)
     : QObject(parent), port(port)
@@ -211,8 +210,10 @@ bool ConcentratorLink::portVanished() const
     return false;
 #else
     // An unplugged adapter or a closed pseudo-terminal takes its device node with it.
-    const QString location = QSerialPortInfo(*port).systemLocation();
-    return !location.isEmpty() && !QFileInfo::exists(location);
+    // Not through the port enumeration: that scans every device on the system.
+    const QString name = port->portName();
+    const QString location = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+    return !QFileInfo::exists(location);
 #endif
 }
 

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 #include "config/savedsettingslines.h"
 #include "forms/panelcolumn.h"
+#include "forms/panelfields.h"
 #include "monitor/panelupdate.h"
 
 #include <QLineEdit>
@@ -102,14 +103,14 @@ void PanelUpdateTest::columnGoesToTheStepsDevices()
         registers[static_cast<size_t>(k)] = 3000 + k;
     QLineEdit *current = nullptr;
 
-    PanelUpdate::updateColumn(root.data(), PanelQuantity::Voltage, 101, registers, current);
+    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Voltage, 101, registers, current);
     QCOMPARE(textOf(root.data(), PanelPrefix::Voltage, 101), QStringLiteral("3000"));
     QCOMPARE(textOf(root.data(), PanelPrefix::Voltage, 200), QStringLiteral("3099"));
     QVERIFY(textOf(root.data(), PanelPrefix::Voltage, 100).isEmpty());
     QVERIFY(textOf(root.data(), PanelPrefix::Temperature, 101).isEmpty());
     QCOMPARE(current->objectName(), QStringLiteral("lineEdit_voltage_200"));
 
-    PanelUpdate::updateColumn(root.data(), PanelQuantity::Status, 1, registers, current);
+    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Status, 1, registers, current);
     QCOMPARE(textOf(root.data(), PanelPrefix::Status, 1), QStringLiteral("离线"));
     QVERIFY(textOf(root.data(), PanelPrefix::Status, 101).isEmpty());
     // The correction field never receives a reading, whatever its name shares.
@@ -124,14 +125,14 @@ void PanelUpdateTest::temperatureColumnUsesTheLoadedCorrection()
     ModbusFrame::Registers registers{};
     registers.fill(253);
     QLineEdit *current = nullptr;
-    PanelUpdate::updateColumn(root.data(), PanelQuantity::Temperature, 1, registers, current);
-    PanelUpdate::updateColumn(root.data(), PanelQuantity::Temperature, 101, registers, current);
+    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Temperature, 1, registers, current);
+    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Temperature, 101, registers, current);
     QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 4), QStringLiteral("25.3"));
     QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 5), QStringLiteral("25.8"));
     QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 150), QStringLiteral("23.3"));
     // The field on the panel is not what counts: only the correction loaded at start-up.
     root->findChild<QLineEdit *>(QStringLiteral("lineEdit_temperaturecp_6"))->setText("9");
-    PanelUpdate::updateColumn(root.data(), PanelQuantity::Temperature, 1, registers, current);
+    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Temperature, 1, registers, current);
     QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 6), QStringLiteral("25.3"));
 }
 
