@@ -1,7 +1,9 @@
+#include "app/applicationtitle.h"
 #include "app/mainwindow.h"
 #include "app/windowsetup.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 int main(int argc, char *argv[])
 {
@@ -10,6 +12,11 @@ int main(int argc, char *argv[])
     int exitCode = 0;
     {
         MainWindow window;
+        if (!window.isSoleInstance()) {
+            QMessageBox::warning(nullptr, applicationTitle(),
+                                 QCoreApplication::translate("MainWindow", "程序已在运行"));
+            return 1;
+        }
         prepareStationWindow(window);
         window.show();
         exitCode = app.exec();

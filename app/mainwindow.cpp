@@ -8,6 +8,7 @@
 #include "forms/mainwindowform.h"
 #include "forms/panelcolumn.h"
 #include "forms/panelfields.h"
+#include "history/historycsv.h"
 #include "monitor/alarm.h"
 #include "monitor/deviceevaluation.h"
 #include "monitor/threshold.h"
@@ -23,8 +24,13 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDateTimeEdit>
 #include <QDebug>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QLockFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -45,7 +51,8 @@ static void initialiseResources()
 
 MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
     : QMainWindow(parent),
-      dataDir(dataDirectory.isEmpty() ? DataDirectory::defaultPath() : dataDirectory)
+      dataDir(dataDirectory.isEmpty() ? DataDirectory::defaultPath() : dataDirectory),
+      historyStore(dataDir)
 {
     initialiseResources();
 
@@ -72,14 +79,21 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
     setUpLinkStatus();
 
     initialiseStartup();
+    Chart_Init();
+    setUpHistoryTable();
+    connect(&historyQuery, &QFutureWatcher<HistoryQuery::Result>::finished, this,
+            &MainWindow::showHistoryResults);
 
-    const QString resumePort = LinkMemory::portToResume();
+    const QString resumePort = soleInstance ? LinkMemory::portToResume() : QString();
     if (!resumePort.isEmpty())
         serialPortDialog->resume(resumePort);
 }
 
 MainWindow::~MainWindow()
 {
+    // The query reports progress to widgets of this window; let it end first.
+    historyQuery.waitForFinished();
+    delete instanceLock;
     delete panelFields;
     delete ui;
 }
@@ -133,7 +147,6 @@ void MainWindow::initialiseStartup()
 
     currentPage = 0;
     registerValues.fill(0);
-    historyLineCount = 0;
 
     connect(serialPort, &QSerialPort::readyRead, concentratorLink, &ConcentratorLink::DataReceived);
 
@@ -145,7 +158,20 @@ void MainWindow::initialiseStartup()
     ui->progressBar->setRange(0, 10079);
 
     DataDirectory::ensureExists(dataDir);
+    takeInstanceLock();
     loadDeviceSettings();
+}
+
+// Two stations on one data directory would both poll and both append to the same
+// history files. A lock left by a crash or kill names a dead process and is taken over.
+void MainWindow::takeInstanceLock()
+{
+    instanceLock = new QLockFile(QDir(dataDir).filePath(QStringLiteral("kestro.lock")));
+    instanceLock->setStaleLockTime(0);
+    if (instanceLock->tryLock(0))
+        return;
+    // Only another live station refuses the start; a folder that takes no lock must not.
+    soleInstance = instanceLock->error() != QLockFile::LockFailedError;
 }
 
 QString MainWindow::settingsFilePath() const
@@ -268,7 +294,7 @@ void MainWindow::timerEvent(QTimerEvent *event)
     } else if (id == evaluationTimer) {
         evaluationTick();
     } else if (id == historyTimer) {
-        // minute records are written here once the history store is in place
+        recordHistoryMinute();
     }
 }
 
@@ -276,6 +302,108 @@ void MainWindow::clockTick()
 {
     ui->system_time->setText(
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    DrawLine();
+}
+
+void MainWindow::recordHistoryMinute()
+{
+    historyStore.recordHistoryMinute(evaluated, QDateTime::currentDateTime());
+}
+
+void MainWindow::setUpHistoryTable()
+{
+    QTableWidget *table = ui->history_table;
+    table->setRowCount(HistoryQuery::kResultSlots);
+    table->setColumnCount(1);
+    table->setColumnWidth(0, 450);
+    table->setHorizontalHeaderLabels({tr("历史记录")});
+    // Made once: a query then only changes the texts of the rows it fills or empties.
+    for (int row = 0; row < HistoryQuery::kResultSlots; ++row)
+        table->setItem(row, 0, new QTableWidgetItem);
+    historyResults.reserve(HistoryQuery::kResultSlots);
+    ui->history_export_button->setEnabled(false);
+}
+
+void MainWindow::on_history_query_button_clicked()
+{
+    // One query at a time: the button is off until this one has ended.
+    if (historyQuery.isRunning())
+        return;
+    ui->history_query_button->setEnabled(false);
+    ui->history_export_button->setEnabled(false);
+    ui->progressBar->setValue(0);
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    const QString head = ui->dateTime_head->dateTime().toString(format);
+    const QString tail = ui->dateTime_tail->dateTime().toString(format);
+    const QString idText = ui->History_id->text();
+    historyDeviceText = HistoryQuery::deviceText(idText);
+    QProgressBar *bar = ui->progressBar;
+    const QString directory = dataDir;
+    historyQuery.setFuture(QtConcurrent::run([=]() {
+        return HistoryQuery::run(directory, idText, head, tail, [bar](int value) {
+            QMetaObject::invokeMethod(bar, [bar, value]() {
+                // Never back: a late report must not undo a later one.
+                if (value > bar->value())
+                    bar->setValue(value);
+            }, Qt::QueuedConnection);
+        });
+    }));
+}
+
+void MainWindow::showHistoryResults()
+{
+    const HistoryQuery::Result result = historyQuery.result();
+    const int previousCount = historyResultCount;
+    historyResults = result.displayTexts;
+    historyFields = result.fieldValues;
+    historyResultCount = historyResults.size();
+    QTableWidget *table = ui->history_table;
+    const int rows = qMax(previousCount, historyResultCount);
+    for (int row = 0; row < rows; ++row)
+        table->item(row, 0)->setText(row < historyResultCount ? historyResults.at(row) : QString());
+    table->scrollToTop();
+    ui->progressBar->setValue(HistoryQuery::kProgressEnd);
+    ui->history_query_button->setEnabled(true);
+    ui->history_export_button->setEnabled(historyResultCount > 0);
+    if (result.dropped)
+        ui->statusbar->showMessage(tr("符合条件的记录超过 %1 条，只列出前 %1 条")
+                                       .arg(HistoryQuery::kResultSlots), 30000);
+}
+
+void MainWindow::on_history_export_button_clicked()
+{
+    const QString proposed = QDir(dataDir).filePath(
+        HistoryCsv::fileName(historyDeviceText, QDateTime::currentDateTime()));
+    const QString path = QFileDialog::getSaveFileName(this, tr("导出"), proposed,
+                                                      tr("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!HistoryCsv::write(path, historyFields, &error))
+        QMessageBox::warning(this, tr("提示"), tr("导出失败：%1").arg(error));
+}
+
+void MainWindow::Chart_Init()
+{
+    curve.Chart_Init(ui->widget);
+}
+
+void MainWindow::DrawLine()
+{
+    curve.addPoint(QDateTime::currentDateTime(),
+                   static_cast<double>(evaluated.deviceTemperature[curveDeviceIndex]));
+}
+
+// A number outside 1..200 changes nothing: the curve keeps its device and its name.
+void MainWindow::on_Historical_curve_query_button_clicked()
+{
+    const QString typed = ui->Historical_curve_temperature_id->text();
+    const int index = TemperatureCurve::deviceIndexFromText(typed);
+    if (index < 0)
+        return;
+    curve.setDeviceName(typed);
+    curveDeviceIndex = index;
+    qDebug() << curveDeviceIndex;
 }
 
 void MainWindow::pollingTick()
@@ -387,6 +515,13 @@ void MainWindow::on_pushButton_graph_clicked()
 
 void MainWindow::on_history_button_clicked()
 {
+    // A first look back usually concerns the last day; later the operator's range stays.
+    if (!historyRangeChosen) {
+        const QDateTime now = QDateTime::currentDateTime();
+        ui->dateTime_tail->setDateTime(now);
+        ui->dateTime_head->setDateTime(now.addDays(-1));
+        historyRangeChosen = true;
+    }
     enterQueryView(ui->page_15);
 }
 

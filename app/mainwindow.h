@@ -1,11 +1,15 @@
 #pragma once
 
+#include "history/historyquery.h"
+#include "history/historystore.h"
+#include "history/temperaturecurve.h"
 #include "monitor/alarmdetector.h"
 #include "monitor/devicereadings.h"
 #include "serial/linkcounters.h"
 #include "serial/linkstate.h"
 #include "serial/modbusframe.h"
 
+#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QString>
 #include <array>
@@ -19,6 +23,7 @@ class PollingCycle;
 struct PageMove;
 class QLabel;
 class QLineEdit;
+class QLockFile;
 class QSerialPort;
 class Serial_port;
 class Threshold;
@@ -49,6 +54,11 @@ public:
     const AlarmDetector &alarms() const { return alarmState; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
+    const TemperatureCurve &temperatureCurve() const { return curve; }
+    int plottedDeviceIndex() const { return curveDeviceIndex; }
+    // False when another station already works on the same data directory; such a
+    // window must not be shown or run.
+    bool isSoleInstance() const { return soleInstance; }
 
     // Makes device page 0..13 current; used by the page dialog.
     void showDevicePage(int pageIndex);
@@ -76,6 +86,11 @@ private slots:
     void on_history_button_clicked();
     void on_history_home_button_clicked();
     void on_save_button_clicked();
+    void on_Historical_curve_query_button_clicked();
+    void on_history_query_button_clicked();
+    void on_history_export_button_clicked();
+    void Chart_Init();
+    void DrawLine();
 
 private:
     void initialiseStartup();
@@ -90,8 +105,12 @@ private:
     void sendPollRequest(int step, const QByteArray &frame);
     void finishPollStep(int step);
     QString settingsFilePath() const;
+    void takeInstanceLock();
     void loadDeviceSettings();
     void evaluationTick();
+    void recordHistoryMinute();
+    void setUpHistoryTable();
+    void showHistoryResults();
     void recordAlarm(int code, int row, AlarmDetector::Kind kind);
     void recordRecovery(int code, int row, AlarmDetector::Kind kind);
     void showOpenAlarms();
@@ -102,6 +121,19 @@ private:
     void showLinkState(LinkState state);
     void showLinkCounters(const LinkCounters &counters);
     void logLinkEvent(const QString &event);
+
+    // Made before the form: the chart's axes exist from the first moment.
+    TemperatureCurve curve;
+    int curveDeviceIndex = 0;
+    QLockFile *instanceLock = nullptr;
+    bool soleInstance = true;
+    bool historyRangeChosen = false;
+    // The running query; its results reach the table only when it is done.
+    QFutureWatcher<HistoryQuery::Result> historyQuery;
+    QStringList historyResults;
+    QVector<QStringList> historyFields;
+    int historyResultCount = 0;
+    QString historyDeviceText;
 
     int clockTimer = 0;
     int pollTimer = 0;
@@ -128,9 +160,10 @@ private:
     AlarmDetector alarmState;
     // Which panel fields are drawn as alarmed, to touch only those that change.
     AlarmDetector shownAlarms;
-    int historyLineCount = 0;
 
     QString dataDir;
+    // After dataDir, which it is made from.
+    HistoryStore historyStore;
     PollingCycle *pollingCycle = nullptr;
     ConcentratorLink *concentratorLink = nullptr;
     QLabel *linkStateLabel = nullptr;

@@ -186,6 +186,7 @@ void MainWindowForm::buildHistoryPage()
     label_212 = make<QLabel>(widget_2, "label_212", QRect(750, 60, 61, 21));
     dateTime_tail = make<QDateTimeEdit>(widget_2, "dateTime_tail", QRect(770, 60, 141, 22));
     history_query_button = button(widget_2, "history_query_button", 920, 370);
+    history_export_button = button(widget_2, "history_export_button", 830, 370);
 
     history_table = make<QTableWidget>(page_15, "history_table", QRect(30, 0, 511, 421));
     history_home_button = button(page_15, "history_home_button", 980, 440);
@@ -277,6 +278,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     label_212->setText(tr("--"));
     dateTime_tail->setDisplayFormat(tr("yyyy-MM-dd HH:mm:ss"));
     history_query_button->setText(tr("查询"));
+    history_export_button->setText(tr("导出"));
     history_home_button->setText(tr("返回"));
     label_207->setText(tr("当数据过多时 按下查询等待一至五分钟"));
 

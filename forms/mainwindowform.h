@@ -59,6 +59,7 @@ public:
     QLabel *label_212 = nullptr;
     QDateTimeEdit *dateTime_tail = nullptr;
     QPushButton *history_query_button = nullptr;
+    QPushButton *history_export_button = nullptr;
     QPushButton *history_home_button = nullptr;
     QProgressBar *progressBar = nullptr;
     QLabel *label_207 = nullptr;
