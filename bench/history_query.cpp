@@ -35,8 +35,8 @@ void timeQueries(const char *what, const QString &directory, const QString &head
     for (int k = 1; k < result.fieldValues.size(); ++k)
         ordered = ordered && result.fieldValues[k - 1].value(4) <= result.fieldValues[k].value(4);
     std::sort(ms.begin(), ms.end());
-    std::printf("%-26s %5d records listed%s   min %6.1f ms   median %6.1f ms   (%d runs)\n",
-                what, int(result.displayTexts.size()), ordered ? " in time order" : " OUT OF ORDER",
+    std::printf("%-26s %5d records listed%s   min %6.1f ms   median %6.1f ms   (%d runs)\n", what,
+                int(result.displayTexts.size()), ordered ? " in time order" : " OUT OF ORDER",
                 ms.first(), ms.at(ms.size() / 2), runs);
 }
 
@@ -75,9 +75,9 @@ int main(int argc, char *argv[])
                 HistoryQuery::matchLines(file.readAll(), QStringLiteral("007"), head, tail,
                                          &result);
         }
-        std::printf("%-26s %5d records listed                 %6.1f ms (decoding and parsing every line)\n",
-                    "same, line by line:", int(result.displayTexts.size()),
-                    timer.nsecsElapsed() / 1e6);
+        std::printf(
+            "%-26s %5d records listed                 %6.1f ms (decoding and parsing every line)\n",
+            "same, line by line:", int(result.displayTexts.size()), timer.nsecsElapsed() / 1e6);
     }
 
     // Event-loop lateness: a 10 ms tick that arrives late means the GUI thread was busy.
@@ -97,8 +97,8 @@ int main(int argc, char *argv[])
     auto start = [&]() {
         watcher.setFuture(QtConcurrent::run([&, directory]() {
             return HistoryQuery::run(directory, QStringLiteral("7"), head, tail, [&](int value) {
-                QMetaObject::invokeMethod(&app, [&, value]() { lastProgress = value; },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    &app, [&, value]() { lastProgress = value; }, Qt::QueuedConnection);
             });
         }));
     };

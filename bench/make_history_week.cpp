@@ -69,8 +69,8 @@ int main(int argc, char *argv[])
     // The day the count points into was truncated at its first slot: the previous cycle's
     // lines past the count are gone.
     const int fillingDay = count / HistoryStore::kLinesPerDay;
-    const QDateTime newest = QDateTime::currentDateTime().addSecs(
-        -QDateTime::currentDateTime().time().second());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime newest = now.addSecs(-now.time().second());
     QTextCodec *codec = DeviceSettingsFile::codec();
     qint64 bytes = 0;
     int lines = 0;

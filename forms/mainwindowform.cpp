@@ -182,9 +182,10 @@ void MainWindowForm::buildHistoryPage()
     History_id = make<QLineEdit>(widget_2, "History_id", QRect(600, 20, 61, 21));
     label_209 = make<QLabel>(widget_2, "label_209", QRect(512, 60, 86, 21));
     label_209->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    dateTime_head = make<QDateTimeEdit>(widget_2, "dateTime_head", QRect(600, 60, 141, 22));
-    label_212 = make<QLabel>(widget_2, "label_212", QRect(750, 60, 61, 21));
-    dateTime_tail = make<QDateTimeEdit>(widget_2, "dateTime_tail", QRect(770, 60, 141, 22));
+    // Wide enough for the whole stamp, seconds included, beside the spin arrows.
+    dateTime_head = make<QDateTimeEdit>(widget_2, "dateTime_head", QRect(600, 60, 155, 22));
+    label_212 = make<QLabel>(widget_2, "label_212", QRect(757, 60, 18, 21));
+    dateTime_tail = make<QDateTimeEdit>(widget_2, "dateTime_tail", QRect(777, 60, 155, 22));
     history_query_button = button(widget_2, "history_query_button", 920, 370);
     history_export_button = button(widget_2, "history_export_button", 830, 370);
 

@@ -27,11 +27,10 @@ struct Target
     {
         // A record's device text is always three characters.
         impossible = device.size() != 3 || head > tail;
-        ascii = true;
-        for (int k = 0; k < device.size(); ++k) {
+        for (int k = 0; k < 3 && !impossible; ++k) {
             const ushort c = device.at(k).unicode();
             ascii = ascii && c > 0 && c < 0x80;
-            digits[k % 3] = static_cast<char>(c);
+            digits[k] = static_cast<char>(c);
         }
     }
 
@@ -40,7 +39,7 @@ struct Target
     const QString tail;
     QTextCodec *const codec;
     bool impossible = false;
-    bool ascii = true;
+    bool ascii = true; // false: every record is left to the parse
     char digits[3] = {};
 };
 
@@ -87,8 +86,7 @@ bool couldMatch(const char *p, std::ptrdiff_t size, const Target &target)
     return false;
 }
 
-void matchLinesOf(const char *data, int size, const Target &target,
-                  HistoryQuery::Result *result)
+void matchLinesOf(const char *data, int size, const Target &target, HistoryQuery::Result *result)
 {
     const char *end = data + size;
     for (const char *line = data; line < end;) {
@@ -106,8 +104,7 @@ void matchLinesOf(const char *data, int size, const Target &target,
 
 // Records are the stretches up to each ";" that start at a line start or after a ";"; as
 // both bytes are ASCII they are character boundaries in every code page the files use.
-void matchRecordsOf(const char *data, int size, const Target &target,
-                    HistoryQuery::Result *result)
+void matchRecordsOf(const char *data, int size, const Target &target, HistoryQuery::Result *result)
 {
     const char *end = data + size;
     const char *p = data;
@@ -120,8 +117,7 @@ void matchRecordsOf(const char *data, int size, const Target &target,
                 break; // text after the last ";" is not a record
             const char *stop = static_cast<const char *>(semicolon);
             if (couldMatch(p, stop - p, target)) {
-                const QString text =
-                    target.codec->toUnicode(p, static_cast<int>(stop + 1 - p));
+                const QString text = target.codec->toUnicode(p, static_cast<int>(stop + 1 - p));
                 if (!take(HistoryRecord::parse(text), target, result))
                     return;
             }
@@ -173,8 +169,8 @@ HistoryQuery::Result HistoryQuery::run(const QString &dataDirectory, const QStri
     return result;
 }
 
-void HistoryQuery::matchBytes(const QByteArray &bytes, const QString &device,
-                              const QString &head, const QString &tail, Result *result)
+void HistoryQuery::matchBytes(const QByteArray &bytes, const QString &device, const QString &head,
+                              const QString &tail, Result *result)
 {
     const Target target(device, head, tail);
     if (target.impossible || result->dropped)
@@ -186,8 +182,8 @@ void HistoryQuery::matchBytes(const QByteArray &bytes, const QString &device,
         matchRecordsOf(bytes.constData(), bytes.size(), target, result);
 }
 
-void HistoryQuery::matchLines(const QByteArray &bytes, const QString &device,
-                              const QString &head, const QString &tail, Result *result)
+void HistoryQuery::matchLines(const QByteArray &bytes, const QString &device, const QString &head,
+                              const QString &tail, Result *result)
 {
     const Target target(device, head, tail);
     if (!result->dropped)

@@ -34,9 +34,8 @@ public:
     // The records of device deviceText(idText) stamped head <= stamp <= tail (plain text
     // order) from the seven files in dayOrder, at most kResultSlots. A missing file is skipped
     // with the day's debug message. progress gets increasing values ending at kProgressEnd.
-    static Result run(const QString &dataDirectory, const QString &idText,
-                      const QString &timeHead, const QString &timeTail,
-                      const std::function<void(int)> &progress);
+    static Result run(const QString &dataDirectory, const QString &idText, const QString &timeHead,
+                      const QString &timeTail, const std::function<void(int)> &progress);
 
     // The matches in the bytes of whole lines, appended to result. Decodes only records whose
     // device digits could match; falls back to matchLines when the bytes hold a NUL.

@@ -137,7 +137,7 @@ void HistoryStore::appendLine(int day, const QByteArray &bytes) const
     if (bytes.isEmpty())
         return;
     const qint64 previousSize = file.size();
-    // A partly written line (disk full) would run into the next one: take it back.
+    // A line cut short (disk full) would run into the next one: take it back.
     if (file.write(bytes) != bytes.size())
         file.resize(previousSize);
 }

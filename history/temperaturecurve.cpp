@@ -56,6 +56,11 @@ void TemperatureCurve::Chart_Init(QChartView *view)
     temperatureAxis->setTitleText(QCoreApplication::translate("MainWindow", "温度值"));
     timeAxis->setFormat(QStringLiteral("hh:mm:ss"));
     temperatureAxis->setGridLineVisible(false);
+    // Fifteen labels at the view's height: at the application's size they would be
+    // elided to "…", leaving the scale unreadable.
+    QFont labelsFont = temperatureAxis->labelsFont();
+    labelsFont.setPointSize(7);
+    temperatureAxis->setLabelsFont(labelsFont);
 
     temperatureChart->addAxis(timeAxis, Qt::AlignBottom);
     temperatureChart->addAxis(temperatureAxis, Qt::AlignLeft);

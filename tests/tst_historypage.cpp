@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/windowsetup.h"
 #include "forms/mainwindowform.h"
 #include "history/historystore.h"
 #include "testsupport.h"
@@ -31,6 +32,8 @@ private:
 void HistoryPageTest::initTestCase()
 {
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    // Widths are judged at the fonts the station runs with.
+    prepareStationApplication(*qApp);
     now = QDateTime::currentDateTime();
 }
 
@@ -50,6 +53,10 @@ void HistoryPageTest::firstOpeningShowsTheLastDay()
     QCOMPARE(ui->history_export_button->text(), QStringLiteral("导出"));
     QCOMPARE(ui->history_export_button->geometry(), QRect(830, 370, 75, 23));
     QCOMPARE(ui->history_export_button->parentWidget(), ui->widget_2);
+
+    // The whole stamp shows, seconds included.
+    for (QDateTimeEdit *edit : {ui->dateTime_head, ui->dateTime_tail})
+        QVERIFY(edit->sizeHint().width() <= edit->width());
 
     ui->history_button->click();
     const QDateTime tail = ui->dateTime_tail->dateTime();
