@@ -1,5 +1,6 @@
 #include "forms/mainwindowform.h"
 
+#include "forms/formwidgets.h"
 #include "forms/panelcolumn.h"
 
 #include <QCoreApplication>
@@ -25,30 +26,10 @@ constexpr int kPanelOriginX = 10;
 constexpr int kHeadingWidth = 125;
 constexpr int kNumberHeadingWidth = 81;
 
-QFont pointSizeFont(int points)
-{
-    QFont font;
-    font.setPointSize(points);
-    return font;
-}
+using FormWidgets::make;
+using FormWidgets::whiteLabel;
 
-template <typename W> W *make(QWidget *parent, const char *name, const QRect &geometry)
-{
-    auto *w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
-QLabel *whiteLabel(QWidget *parent, const char *name, const QRect &geometry, int points)
-{
-    auto *label = make<QLabel>(parent, name, geometry);
-    label->setFont(pointSizeFont(points));
-    label->setStyleSheet(QLatin1String(kWhiteText));
-    return label;
-}
-
-// Four CJK glyphs at a 12 pt default font plus the style's margins need 76 px.
+// Every command button as the form table gives it; four CJK glyphs fit at the station's font.
 QPushButton *button(QWidget *parent, const char *name, int x, int y)
 {
     return make<QPushButton>(parent, name, QRect(x, y, 75, 23));

@@ -1,5 +1,7 @@
 #include "forms/thresholdform.h"
 
+#include "forms/formwidgets.h"
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QLabel>
@@ -8,23 +10,8 @@
 
 namespace {
 
-template <typename W> W *make(QWidget *parent, const char *name, const QRect &geometry)
-{
-    auto *w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    w->setGeometry(geometry);
-    return w;
-}
-
-QLabel *whiteLabel(QWidget *parent, const char *name, const QRect &geometry, int points)
-{
-    auto *label = make<QLabel>(parent, name, geometry);
-    QFont font;
-    font.setPointSize(points);
-    label->setFont(font);
-    label->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);"));
-    return label;
-}
+using FormWidgets::make;
+using FormWidgets::whiteLabel;
 
 QLineEdit *centredField(QWidget *parent, const char *name, const QRect &geometry)
 {

@@ -156,6 +156,18 @@ QLineEdit *panelField(QObject *root, const char *prefix, int device)
     return root->findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device));
 }
 
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFileBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 bool openPortAsOperator(MainWindow *window, const QString &portPath)
 {
     SerialPortForm *ui = window->serialPortSettings()->form();

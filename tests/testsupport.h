@@ -65,6 +65,11 @@ void handleNextModal(std::function<void(QWidget *)> inspect);
 
 QLineEdit *panelField(QObject *root, const char *prefix, int device);
 
+// The whole file, or nothing when it cannot be read.
+QByteArray fileBytes(const QString &path);
+// Replaces the file with exactly these bytes; false when that fails.
+bool writeFileBytes(const QString &path, const QByteArray &bytes);
+
 // Types the port into the serial dialog and presses its open button, as an operator would.
 bool openPortAsOperator(MainWindow *window, const QString &portPath);
 

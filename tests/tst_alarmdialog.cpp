@@ -18,12 +18,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QStringList filesIn(const QString &directory)
 {
     return QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -179,7 +173,7 @@ void AlarmDialogTest::exportWritesTheProposedFileWithTheRowsHoldingText()
                                 "7电压欠压,2024-03-01 08:00:01,\r\n"
                                 "\"note, \"\"typed\"\"\r\nsecond line\",,\r\n"
                                 ",,2024-03-01 09:00:00\r\n";
-    QCOMPARE(readBytes(proposed), expected);
+    QCOMPARE(fileBytes(proposed), expected);
 }
 
 void AlarmDialogTest::cancelledExportWritesNothing()
@@ -224,7 +218,7 @@ void AlarmDialogTest::failedExportWarnsAndLeavesNoFile()
     QVERIFY2(boxText.startsWith(QStringLiteral("导出失败")), qPrintable(boxText));
     QCOMPARE(boxParent, static_cast<QWidget *>(alarm));
     QCOMPARE(filesIn(exportDir.path()), QStringList{QStringLiteral("blocker")});
-    QCOMPARE(readBytes(blocker), QByteArray("x"));
+    QCOMPARE(fileBytes(blocker), QByteArray("x"));
 }
 
 KESTRO_TEST_MAIN(AlarmDialogTest)

@@ -1,5 +1,7 @@
 #include "config/devicesettingsfile.h"
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,19 +21,6 @@ QVector<QString> sampleLines()
     lines[400] = QStringLiteral("-0.5");
     lines[599] = QStringLiteral("abc");
     return lines;
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 } // namespace
@@ -60,7 +49,7 @@ void DeviceSettingsFileTest::savedTextsReadBackExactly()
     QVERIFY(DeviceSettingsFile::load(path, &read));
     QCOMPARE(read, sampleLines());
 
-    const QByteArray bytes = readBytes(path);
+    const QByteArray bytes = fileBytes(path);
 #ifndef Q_OS_WIN
     // UTF-8 without a byte-order mark, every line ended, the last one too.
     QVERIFY(bytes.startsWith(QByteArray("  1\xE5\x8F\xB7\xE4\xB8\xBB\xE5\x8F\x98 \n\nv3\n")));
@@ -98,7 +87,7 @@ void DeviceSettingsFileTest::shortLongAndMissingFiles()
     for (int line = 1; line <= 250; ++line)
         shortFile += "n" + QByteArray::number(line) + (line < 250 ? "\r\n" : "");
     const QString shortPath = dir.filePath(QStringLiteral("short.txt"));
-    writeBytes(shortPath, shortFile);
+    QVERIFY(writeFileBytes(shortPath, shortFile));
     QVERIFY(DeviceSettingsFile::load(shortPath, &read));
     QCOMPARE(read.at(0), QStringLiteral("n1"));
     QCOMPARE(read.at(249), QStringLiteral("n250"));
@@ -109,7 +98,7 @@ void DeviceSettingsFileTest::shortLongAndMissingFiles()
     for (int line = 1; line <= 650; ++line)
         longFile += "x" + QByteArray::number(line) + "\n";
     const QString longPath = dir.filePath(QStringLiteral("long.txt"));
-    writeBytes(longPath, longFile);
+    QVERIFY(writeFileBytes(longPath, longFile));
     QVERIFY(DeviceSettingsFile::load(longPath, &read));
     QCOMPARE(read.size(), 600);
     QCOMPARE(read.at(599), QStringLiteral("x600"));
@@ -143,10 +132,10 @@ void DeviceSettingsFileTest::aFailedSaveLeavesThePreviousFile()
     // half-written is left beside it.
     QTemporaryDir own;
     const QString previous = own.filePath(QStringLiteral("previous.txt"));
-    writeBytes(previous, "old\n");
+    QVERIFY(writeFileBytes(previous, "old\n"));
     QVERIFY(!DeviceSettingsFile::save(previous + QStringLiteral("/save_data.txt"), sampleLines(),
                                       &error));
-    QCOMPARE(readBytes(previous), QByteArray("old\n"));
+    QCOMPARE(fileBytes(previous), QByteArray("old\n"));
     QCOMPARE(QDir(own.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"previous.txt"});
 }
 

@@ -1,6 +1,8 @@
 #include "history/historyrecord.h"
 #include "history/historystore.h"
 
+#include "testsupport.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -28,19 +30,6 @@ const QStringList kDayFiles = {
     "History_Thursday_value.txt", "History_Friday_value.txt",  "History_Saturday_value.txt",
     "History_Sunday_value.txt",
 };
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
 
 QDateTime at(int hour, int minute)
 {
@@ -132,7 +121,7 @@ void HistoryStoreTest::oneLinePerMinuteInDeviceOrder()
     // No counter file before the first write.
     QCOMPARE(capture.text(), QByteArray("Open failed2.\n"));
 
-    QCOMPARE(readBytes(path(kDayFiles.at(0))),
+    QCOMPARE(fileBytes(path(kDayFiles.at(0))),
              QStringLiteral("ID:003#温度:-5#电流:1.5e+06#状态:离线#时间:2024-05-01 08:00:00#;"
                             "ID:150#温度:30.25#电流:2#状态:在线#时间:2024-05-01 08:00:00#;"
                             "ID:200#温度:nan#电流:0#状态:#时间:2024-05-01 08:00:00#;\r\n"
@@ -140,7 +129,7 @@ void HistoryStoreTest::oneLinePerMinuteInDeviceOrder()
                             "ID:150#温度:30.25#电流:2#状态:在线#时间:2024-05-01 08:01:00#;"
                             "ID:200#温度:nan#电流:0#状态:#时间:2024-05-01 08:01:00#;\r\n")
                  .toUtf8());
-    QCOMPARE(readBytes(path("profile.txt")), QByteArray("2\r\n"));
+    QCOMPARE(fileBytes(path("profile.txt")), QByteArray("2\r\n"));
     QCOMPARE(store.historyLineCount(), 2);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files),
              QStringList({"History_Monday_value.txt", "profile.txt"}));
@@ -192,9 +181,9 @@ void HistoryStoreTest::slotScheme()
     QFETCH(QString, days);
     QFETCH(QByteArray, stored);
 
-    writeBytes(path("profile.txt"), counter);
+    QVERIFY(writeFileBytes(path("profile.txt"), counter));
     for (const QString &day : kDayFiles)
-        writeBytes(path(day), "old\r\n");
+        QVERIFY(writeFileBytes(path(day), "old\r\n"));
     QCOMPARE(HistoryStore::readStoredCount(dir->path()), readBack);
 
     // Device 7 as in the example record.
@@ -212,14 +201,14 @@ void HistoryStoreTest::slotScheme()
     const QHash<QChar, QByteArray> content = {
         {'.', "old\r\n"}, {'+', "old\r\n" + line}, {'L', line}, {'0', QByteArray()}};
     for (int day = 0; day < 7; ++day)
-        QCOMPARE(readBytes(path(kDayFiles.at(day))), content.value(days.at(day)));
-    QCOMPARE(readBytes(path("profile.txt")), stored);
+        QCOMPARE(fileBytes(path(kDayFiles.at(day))), content.value(days.at(day)));
+    QCOMPARE(fileBytes(path("profile.txt")), stored);
 }
 
 void HistoryStoreTest::unwritableDirectoryIsReportedAndCounted()
 {
     // Root may write anywhere, but nobody can make a folder under a plain file.
-    writeBytes(path("plain"), "x");
+    QVERIFY(writeFileBytes(path("plain"), "x"));
     const QString blocked = path("plain/kestro");
     bool readable = true;
     QCOMPARE(HistoryStore::readStoredCount(blocked, &readable), 0);
@@ -235,7 +224,7 @@ void HistoryStoreTest::unwritableDirectoryIsReportedAndCounted()
                                         "Open failed2.\nOpen failed1.\nOpen failed1.\n"));
     // The count goes on in memory as if the lines had been written.
     QCOMPARE(store.historyLineCount(), 2);
-    QCOMPARE(readBytes(path("plain")), QByteArray("x"));
+    QCOMPARE(fileBytes(path("plain")), QByteArray("x"));
 }
 
 void HistoryStoreTest::chineseAndSeparatorsSurviveAPlainCLocale()
@@ -246,13 +235,13 @@ void HistoryStoreTest::chineseAndSeparatorsSurviveAPlainCLocale()
     readings.deviceTemperature[6] = 23.5f;
     readings.deviceCurrent[6] = 1.25f;
     readings.deviceStatusText[6] = QStringLiteral("在线#;");
-    writeBytes(path("profile.txt"), "0\r\n");
+    QVERIFY(writeFileBytes(path("profile.txt"), "0\r\n"));
     HistoryStore store(dir->path());
     store.recordHistoryMinute(readings, at(8, 0));
     QTextCodec::setCodecForLocale(previous);
 
 #ifndef Q_OS_WIN
-    const QByteArray bytes = readBytes(path(kDayFiles.at(0)));
+    const QByteArray bytes = fileBytes(path(kDayFiles.at(0)));
     QCOMPARE(bytes, QByteArray("ID:007#\xE6\xB8\xA9\xE5\xBA\xA6:23.5#\xE7\x94\xB5\xE6\xB5\x81:1.25#"
                                "\xE7\x8A\xB6\xE6\x80\x81:\xE5\x9C\xA8\xE7\xBA\xBF\xEF\xBC\x83\xEF\xBC\x9B#"
                                "\xE6\x97\xB6\xE9\x97\xB4:2024-05-01 08:00:00#;\r\n"));

@@ -11,6 +11,7 @@
 //          temperature negated
 //   s0..   the status, UTF-16 code units taken two bytes at a time (any text at all)
 
+#include "fuzzcheck.h"
 #include "history/historyrecord.h"
 
 #include <QString>
@@ -25,16 +26,10 @@
 
 namespace {
 
-[[noreturn]] void broken(const char *what, int line)
-{
-    std::fprintf(stderr, "fuzz_historyline: invariant broken at line %d: %s\n", line, what);
-    std::abort();
-}
-
 #define REQUIRE(condition, what)                                                            \
     do {                                                                                    \
         if (!(condition))                                                                   \
-            broken(what, __LINE__);                                                         \
+            fuzzInvariantBroken("fuzz_historyline", what, __LINE__);                                 \
     } while (0)
 
 // The record rules by splitting: records end at ";", fields at "#", text after the last

@@ -14,6 +14,7 @@
 //   7 a hi lo s   a valid response from address a arrives, register k = (hi lo) + k * s
 //   8 a hi lo s bh bl   the same response with bit (bh bl) modulo 1640 flipped
 
+#include "fuzzcheck.h"
 #include "serial/answerwindow.h"
 #include "serial/linkcounters.h"
 #include "serial/modbusframe.h"
@@ -34,16 +35,10 @@
 
 namespace {
 
-[[noreturn]] void broken(const char *what, int line)
-{
-    std::fprintf(stderr, "fuzz_receive: invariant broken at line %d: %s\n", line, what);
-    std::abort();
-}
-
 #define REQUIRE(condition, what)                                                            \
     do {                                                                                    \
         if (!(condition))                                                                   \
-            broken(what, __LINE__);                                                         \
+            fuzzInvariantBroken("fuzz_receive", what, __LINE__);                                 \
     } while (0)
 
 // A second CRC-16/MODBUS, byte-wise from a table, so a fault in the station's
