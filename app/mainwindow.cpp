@@ -307,7 +307,12 @@ void MainWindow::clockTick()
 
 void MainWindow::recordHistoryMinute()
 {
-    historyStore.recordHistoryMinute(evaluated, QDateTime::currentDateTime());
+    recordHistoryAt(QDateTime::currentDateTime());
+}
+
+void MainWindow::recordHistoryAt(const QDateTime &now)
+{
+    historyStore.recordHistoryMinute(evaluated, now);
 }
 
 void MainWindow::setUpHistoryTable()
@@ -390,8 +395,12 @@ void MainWindow::Chart_Init()
 
 void MainWindow::DrawLine()
 {
-    curve.addPoint(QDateTime::currentDateTime(),
-                   static_cast<double>(evaluated.deviceTemperature[curveDeviceIndex]));
+    drawCurveAt(QDateTime::currentDateTime());
+}
+
+void MainWindow::drawCurveAt(const QDateTime &now)
+{
+    curve.addPoint(now, static_cast<double>(evaluated.deviceTemperature[curveDeviceIndex]));
 }
 
 // A number outside 1..200 changes nothing: the curve keeps its device and its name.

@@ -63,6 +63,13 @@ public:
     // Makes device page 0..13 current; used by the page dialog.
     void showDevicePage(int pageIndex);
 
+    // What the timers do, at a time the caller gives: soak tests drive a simulated week
+    // through these without waiting for the clock.
+    void evaluateNow() { evaluationTick(); }
+    void recordHistoryAt(const QDateTime &now);
+    void drawCurveAt(const QDateTime &now);
+    int historyLineCount() const { return historyStore.historyLineCount(); }
+
     // Answer window of each polling request, with the guard that scales with it;
     // shortened by tests that talk to a simulator.
     void setPollStepInterval(int milliseconds);
