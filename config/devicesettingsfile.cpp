@@ -15,11 +15,19 @@ QTextCodec *DeviceSettingsFile::codec()
 
 bool DeviceSettingsFile::load(const QString &path, QVector<QString> *lines)
 {
-    lines->fill(QString(), kLineCount);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        lines->fill(QString(), kLineCount);
         return false;
-    const QString text = codec()->toUnicode(file.readAll());
+    }
+    parse(file.readAll(), lines);
+    return true;
+}
+
+void DeviceSettingsFile::parse(const QByteArray &bytes, QVector<QString> *lines)
+{
+    lines->fill(QString(), kLineCount);
+    const QString text = codec()->toUnicode(bytes);
     int start = 0;
     for (int j = 0; j < kLineCount && start < text.size(); ++j) {
         int end = text.indexOf(QLatin1Char('\n'), start);
@@ -31,10 +39,9 @@ bool DeviceSettingsFile::load(const QString &path, QVector<QString> *lines)
         (*lines)[j] = text.mid(start, length);
         start = end + 1;
     }
-    return true;
 }
 
-bool DeviceSettingsFile::save(const QString &path, const QVector<QString> &lines, QString *error)
+QByteArray DeviceSettingsFile::format(const QVector<QString> &lines)
 {
 #ifdef Q_OS_WIN
     const QString lineEnd = QStringLiteral("\r\n");
@@ -49,13 +56,17 @@ bool DeviceSettingsFile::save(const QString &path, const QVector<QString> &lines
         text += line;
         text += lineEnd;
     }
+    return codec()->fromUnicode(text);
+}
 
+bool DeviceSettingsFile::save(const QString &path, const QVector<QString> &lines, QString *error)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
-    const QByteArray bytes = codec()->fromUnicode(text);
+    const QByteArray bytes = format(lines);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         *error = file.errorString();
         file.cancelWriting();

@@ -19,6 +19,10 @@ public:
     // Line j of the file in lines[j]; missing lines are empty, lines after the 600th are
     // ignored. LF and CR LF both end a line. False when the file cannot be opened.
     static bool load(const QString &path, QVector<QString> *lines);
+    // The same from the file's bytes.
+    static void parse(const QByteArray &bytes, QVector<QString> *lines);
+    // The file's bytes for these 600 texts, each line ended.
+    static QByteArray format(const QVector<QString> &lines);
 
     // Replaces the file as a whole or not at all: a failure at any point leaves the
     // previous file as it was. Line breaks inside a text become blanks, as one would
