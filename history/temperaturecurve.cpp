@@ -67,7 +67,10 @@ void TemperatureCurve::Chart_Init(QChartView *view)
     temperatureSeries->attachAxis(timeAxis);
     temperatureSeries->attachAxis(temperatureAxis);
 
+    // The view lets go of the chart it made for itself without deleting it.
+    QChart *previous = view->chart();
     view->setChart(temperatureChart);
+    delete previous;
     view->setRenderHint(QPainter::Antialiasing);
     chartHandedOver = true;
 }
