@@ -31,4 +31,14 @@ void ensureExists(const QString &path)
     }
 }
 
+void removeLeftoverCopies(const QString &path)
+{
+    QDir dir(path);
+    const QStringList leftovers = dir.entryList(
+        {QStringLiteral("save_data.txt.??????"), QStringLiteral("profile.txt.??????")},
+        QDir::Files | QDir::Hidden);
+    for (const QString &name : leftovers)
+        dir.remove(name);
+}
+
 } // namespace DataDirectory

@@ -10,4 +10,9 @@ QString defaultPath();
 // Creates the directory when missing; logs the outcome and never fails start-up.
 void ensureExists(const QString &path);
 
+// Removes the half-written copies that a station killed while replacing save_data.txt or
+// profile.txt leaves beside them ("save_data.txt.AbC123"); the files themselves are whole.
+// Only for the one station that holds the folder's lock.
+void removeLeftoverCopies(const QString &path);
+
 } // namespace DataDirectory

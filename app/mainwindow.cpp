@@ -168,8 +168,10 @@ void MainWindow::takeInstanceLock()
 {
     instanceLock = new QLockFile(QDir(dataDir).filePath(QStringLiteral("kestro.lock")));
     instanceLock->setStaleLockTime(0);
-    if (instanceLock->tryLock(0))
+    if (instanceLock->tryLock(0)) {
+        DataDirectory::removeLeftoverCopies(dataDir);
         return;
+    }
     // Only another live station refuses the start; a folder that takes no lock must not.
     soleInstance = instanceLock->error() != QLockFile::LockFailedError;
 }

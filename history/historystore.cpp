@@ -137,8 +137,21 @@ void HistoryStore::appendLine(int day, const QByteArray &bytes) const
     if (bytes.isEmpty())
         return;
     const qint64 previousSize = file.size();
+    // A kill can stop a write between two pages and leave the last line unended: it is
+    // ended here, so its whole records stay readable and the new line starts its own.
+    QByteArray ending;
+    if (previousSize > 0) {
+        QFile tail(file.fileName());
+        if (tail.open(QIODevice::ReadOnly) && tail.seek(qMax<qint64>(0, previousSize - 2))) {
+            const QByteArray last = tail.read(2);
+            if (last.endsWith('\r'))
+                ending = "\n";
+            else if (!last.endsWith("\r\n"))
+                ending = "\r\n";
+        }
+    }
     // A line cut short (disk full) would run into the next one: take it back.
-    if (file.write(bytes) != bytes.size())
+    if (file.write(ending + bytes) != ending.size() + bytes.size())
         file.resize(previousSize);
 }
 

@@ -35,11 +35,24 @@ void ConcentratorLink::setWindowLength(int milliseconds)
     guardMs = milliseconds * kGuardPercent / 100;
 }
 
+bool ConcentratorLink::isUsablePortName(const QString &portName)
+{
+    if (portName.isEmpty() || portName.size() > 4096)
+        return false;
+    for (const QChar c : portName) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 bool ConcentratorLink::open(const QString &portName)
 {
     reconnectTimer.stop();
-    port->setPortName(portName);
-    if (!port->open(QIODevice::ReadWrite)) {
+    const bool usable = isUsablePortName(portName);
+    if (usable)
+        port->setPortName(portName);
+    if (!usable || !port->open(QIODevice::ReadWrite)) {
         // The operator has taken over from any reconnecting; nothing is retried now.
         if (linkState == LinkState::Lost)
             setState(LinkState::Closed, QStringLiteral("gave up reconnecting %1").arg(linkPortName));
@@ -68,6 +81,8 @@ void ConcentratorLink::close()
 
 void ConcentratorLink::resume(const QString &portName)
 {
+    if (!isUsablePortName(portName))
+        return;
     linkPortName = portName;
     port->setPortName(portName);
     window.resetCounters();

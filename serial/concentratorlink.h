@@ -28,6 +28,10 @@ public:
     // One polling cycle's worth of windows without a reading.
     static constexpr int kSilentAfterWindows = 8;
 
+    // No port is named with control characters; such a name (a NUL typed into the port
+    // box) is refused before the serial library sees it, where it is not handled safely.
+    static bool isUsablePortName(const QString &portName);
+
     // Takes ownership of the port.
     explicit ConcentratorLink(QSerialPort *port, QObject *parent = nullptr);
     ~ConcentratorLink() override;

@@ -82,6 +82,8 @@ private slots:
     void slotScheme();
     void unwritableDirectoryIsReportedAndCounted();
     void chineseAndSeparatorsSurviveAPlainCLocale();
+    void lineLeftUnendedByAKillIsEndedBeforeTheNext_data();
+    void lineLeftUnendedByAKillIsEndedBeforeTheNext();
 
 private:
     QString path(const QString &name) const { return QDir(dir->path()).filePath(name); }
@@ -250,6 +252,36 @@ void HistoryStoreTest::chineseAndSeparatorsSurviveAPlainCLocale()
     QCOMPARE(records.first().at(3), QStringLiteral("状态:在线＃；"));
     QCOMPARE(HistoryRecord::timeText(records.first()), QStringLiteral("2024-05-01 08:00:00"));
 #endif
+}
+
+// A SIGKILL may stop a write between two pages: the next minute must not run on in
+// the torn line, and the torn line's whole records must stay.
+void HistoryStoreTest::lineLeftUnendedByAKillIsEndedBeforeTheNext_data()
+{
+    QTest::addColumn<QByteArray>("torn");
+    QTest::addColumn<QByteArray>("ended");
+    const QByteArray whole = "ID:001#温度:20#电流:1#状态:在线#时间:2024-05-01 07:58:00#;\r\n";
+    const QByteArray record = "ID:001#温度:21#电流:1#状态:在线#时间:2024-05-01 07:59:00#;";
+    QTest::newRow("inside a record") << whole + record + "ID:00" << whole + record + "ID:00\r\n";
+    QTest::newRow("after the last record") << whole + record << whole + record + "\r\n";
+    QTest::newRow("between CR and LF") << whole + record + "\r" << whole + record + "\r\n";
+    QTest::newRow("one byte") << QByteArray("I") << QByteArray("I\r\n");
+    QTest::newRow("whole") << whole << whole;
+}
+
+void HistoryStoreTest::lineLeftUnendedByAKillIsEndedBeforeTheNext()
+{
+    QFETCH(QByteArray, torn);
+    QFETCH(QByteArray, ended);
+    QVERIFY(writeFileBytes(path(kDayFiles.at(0)), torn));
+    QVERIFY(writeFileBytes(path("profile.txt"), "2\r\n"));
+    DeviceReadings readings;
+    readings.deviceTemperature[0] = 22.0f;
+    readings.deviceCurrent[0] = 1.0f;
+    readings.deviceStatusText[0] = QStringLiteral("在线");
+    HistoryStore(dir->path()).recordHistoryMinute(readings, at(8, 0));
+    QCOMPARE(fileBytes(path(kDayFiles.at(0))),
+             ended + "ID:001#温度:22#电流:1#状态:在线#时间:2024-05-01 08:00:00#;\r\n");
 }
 
 QTEST_APPLESS_MAIN(HistoryStoreTest)

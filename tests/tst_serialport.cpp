@@ -114,6 +114,11 @@ void SerialPortDialogTest::failedOpenIsReportedAndChangesNothing()
 
     ui->PortBox->setEditText(QString());
     QCOMPARE(openFailureMessage(ui->OpenSerialButton), QStringLiteral("提示|串口打开失败!"));
+
+    // Control characters never name a port; they are refused like a missing one.
+    ui->PortBox->setEditText(QStringLiteral("tty") + QChar(0) + QStringLiteral("S0"));
+    QCOMPARE(openFailureMessage(ui->OpenSerialButton), QStringLiteral("提示|串口打开失败!"));
+    QVERIFY(!window->port()->isOpen());
 }
 
 void SerialPortDialogTest::portHeldElsewhereCannotBeOpened()

@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,6 +21,7 @@ private slots:
     void firstStartCreatesTheDataDirectory_data();
     void firstStartCreatesTheDataDirectory();
     void laterStartFindsTheDirectory();
+    void copiesLeftByAKilledSaveAreRemoved();
     void defaultDirectoryFollowsTheUserDataLocation();
     void initialState();
     void clockTickWritesTheTime();
@@ -55,6 +57,28 @@ void StartupTest::laterStartFindsTheDirectory()
     MainWindow second(nullptr, path);
     QVERIFY(capture.contains(QStringLiteral("文件夹创建失败")));
     QVERIFY(!capture.contains(QStringLiteral("文件夹创建成功")));
+}
+
+void StartupTest::copiesLeftByAKilledSaveAreRemoved()
+{
+    QTemporaryDir root;
+    const QStringList left = {"save_data.txt.qZCwDj", "profile.txt.nxAErT"};
+    const QStringList kept = {"save_data.txt", "profile.txt", "History_Monday_value.txt",
+                              "notes.txt.abcdef", "save_data.txt.old"};
+    for (const QString &name : left + kept)
+        QVERIFY(writeFileBytes(root.filePath(name), "x\n"));
+    {
+        MainWindow window(nullptr, root.path());
+        for (const QString &name : left)
+            QVERIFY2(!QFileInfo::exists(root.filePath(name)), qPrintable(name));
+        for (const QString &name : kept)
+            QVERIFY2(QFileInfo::exists(root.filePath(name)), qPrintable(name));
+        // A second station leaves everything alone.
+        QVERIFY(writeFileBytes(root.filePath(left.first()), "x\n"));
+        MainWindow second(nullptr, root.path());
+        QVERIFY(!second.isSoleInstance());
+        QVERIFY(QFileInfo::exists(root.filePath(left.first())));
+    }
 }
 
 void StartupTest::defaultDirectoryFollowsTheUserDataLocation()
