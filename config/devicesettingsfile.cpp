@@ -1,7 +1,8 @@
 #include "config/devicesettingsfile.h"
 
+#include "config/wholefile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QTextCodec>
 
 QTextCodec *DeviceSettingsFile::codec()
@@ -61,16 +62,5 @@ QByteArray DeviceSettingsFile::format(const QVector<QString> &lines)
 
 bool DeviceSettingsFile::save(const QString &path, const QVector<QString> &lines, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = format(lines);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WholeFile::write(path, format(lines), error);
 }

@@ -1,8 +1,9 @@
 #include "history/historycsv.h"
 
+#include "config/wholefile.h"
+
 #include "monitor/alarmcsv.h"
 
-#include <QSaveFile>
 
 namespace {
 
@@ -31,18 +32,7 @@ QByteArray HistoryCsv::document(const QVector<QStringList> &rows)
 
 bool HistoryCsv::write(const QString &path, const QVector<QStringList> &rows, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = document(rows);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WholeFile::write(path, document(rows), error);
 }
 
 QString HistoryCsv::fileName(const QString &deviceText, const QDateTime &when)

@@ -1,5 +1,7 @@
 #include "history/historystore.h"
 
+#include "config/wholefile.h"
+
 #include "config/devicesettingsfile.h"
 #include "history/historyrecord.h"
 
@@ -7,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 #include <QTextCodec>
 
 #include <cstdio>
@@ -158,12 +159,6 @@ void HistoryStore::appendLine(int day, const QByteArray &bytes) const
 void HistoryStore::storeCount() const
 {
     // Replaced whole, so a crash cannot leave an empty counter and restart the cycle.
-    QSaveFile file(filePath(counterFileName()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        report("Open failed1.");
-        return;
-    }
-    file.write(QByteArray::number(lineCount) + "\r\n");
-    if (!file.commit())
+    if (!WholeFile::write(filePath(counterFileName()), QByteArray::number(lineCount) + "\r\n"))
         report("Open failed1.");
 }

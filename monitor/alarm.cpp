@@ -1,5 +1,7 @@
 #include "monitor/alarm.h"
 
+#include "config/wholefile.h"
+
 #include "forms/alarmform.h"
 #include "monitor/alarmcsv.h"
 
@@ -7,24 +9,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTableWidget>
 
 namespace {
 
 constexpr int kRowCount = 999;
 constexpr int kColumnWidths[] = {100, 180, 180};
-
-// The file appears whole or not at all: QSaveFile drops its temporary file on any
-// failure, and does so here, before the caller shows the error.
-bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    *error = file.errorString();
-    return false;
-}
 
 QString cellText(const QTableWidget *table, int row, int column)
 {
@@ -90,7 +80,7 @@ void Alarm::on_pushButton_clicked()
     }
 
     QString error;
-    if (!writeWhole(path, AlarmCsv::document(heading, rows), &error))
+    if (!WholeFile::write(path, AlarmCsv::document(heading, rows), &error))
         QMessageBox::warning(this, tr("提示"), tr("导出失败：") + error);
 }
 
