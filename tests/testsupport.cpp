@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "forms/panelcolumn.h"
 #include "forms/serialportform.h"
+#include "serial/linkmemory.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>
@@ -127,6 +128,43 @@ void Simulator::stop()
     if (!process.waitForFinished(3000))
         process.kill();
     process.waitForFinished(3000);
+}
+
+void StationRig::setUpRig()
+{
+    // A port left open by the previous case would be reopened by the next window.
+    LinkMemory::forget();
+    pty = new PtyPair;
+    simulator = new Simulator;
+}
+
+void StationRig::tearDownRig()
+{
+    delete window;
+    window = nullptr;
+    delete simulator;
+    simulator = nullptr;
+    delete pty;
+    pty = nullptr;
+}
+
+MainWindow *StationRig::newWindow(int stepMs)
+{
+    auto *made = new MainWindow(nullptr, dataDir.path());
+    made->setPollStepInterval(stepMs);
+    return made;
+}
+
+bool StationRig::startStation(const QStringList &simulatorOptions, int stepMs)
+{
+    QString error;
+    if (!pty->start(&error) ||
+        !simulator->start(pty->concentratorEnd(), simulatorOptions, &error)) {
+        qWarning().noquote() << error;
+        return false;
+    }
+    window = newWindow(stepMs);
+    return openPortAsOperator(window, pty->stationEnd());
 }
 
 void handleNextModal(std::function<void(QWidget *)> inspect)

@@ -59,6 +59,24 @@ private:
     QProcess process;
 };
 
+// A station window polling the concentrator simulator over a fresh pty pair: the fixture of
+// the tests that go through the serial line. setUpRig() before each case, tearDownRig() after.
+class StationRig
+{
+protected:
+    void setUpRig();
+    void tearDownRig();
+    MainWindow *newWindow(int stepMs);
+    // socat and the simulator, then a window polling every stepMs with the port opened as an
+    // operator would open it; false, with the reason logged, when any of it fails.
+    bool startStation(const QStringList &simulatorOptions, int stepMs);
+
+    QTemporaryDir dataDir;
+    PtyPair *pty = nullptr;
+    Simulator *simulator = nullptr;
+    MainWindow *window = nullptr;
+};
+
 // Runs `inspect` on the next modal dialog to appear, then closes it unless inspect already
 // did. Needed because the station opens its dialogs with exec().
 void handleNextModal(std::function<void(QWidget *)> inspect);

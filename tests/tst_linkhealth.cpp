@@ -48,7 +48,7 @@ double processCpuSeconds()
 
 } // namespace
 
-class LinkHealthTest : public QObject
+class LinkHealthTest : public QObject, private StationRig
 {
     Q_OBJECT
 
@@ -66,50 +66,23 @@ private slots:
 
 private:
     bool startLink(const QStringList &simulatorOptions, int stepMs = kStepMs);
-    MainWindow *newWindow(int stepMs = kStepMs);
     QString field(const char *prefix, int device) const;
     QString statusText() const;
-
-    QTemporaryDir dataDir;
-    PtyPair *pty = nullptr;
-    Simulator *simulator = nullptr;
-    MainWindow *window = nullptr;
 };
 
 void LinkHealthTest::init()
 {
-    LinkMemory::forget();
-    pty = new PtyPair;
-    simulator = new Simulator;
+    setUpRig();
 }
 
 void LinkHealthTest::cleanup()
 {
-    delete window;
-    window = nullptr;
-    delete simulator;
-    simulator = nullptr;
-    delete pty;
-    pty = nullptr;
-}
-
-MainWindow *LinkHealthTest::newWindow(int stepMs)
-{
-    auto *made = new MainWindow(nullptr, dataDir.path());
-    made->setPollStepInterval(stepMs);
-    return made;
+    tearDownRig();
 }
 
 bool LinkHealthTest::startLink(const QStringList &simulatorOptions, int stepMs)
 {
-    QString error;
-    if (!pty->start(&error) ||
-        !simulator->start(pty->concentratorEnd(), simulatorOptions, &error)) {
-        qWarning().noquote() << error;
-        return false;
-    }
-    window = newWindow(stepMs);
-    return openPortAsOperator(window, pty->stationEnd());
+    return startStation(simulatorOptions, stepMs);
 }
 
 QString LinkHealthTest::field(const char *prefix, int device) const
@@ -277,7 +250,7 @@ void LinkHealthTest::portOpenAtExitIsReopenedAtStart()
 {
     QVERIFY(startLink({QStringLiteral("--static")}));
     delete window; // as a power cut would end it, nothing is written at exit
-    window = newWindow();
+    window = newWindow(kStepMs);
     QVERIFY(window->port()->isOpen());
     QCOMPARE(window->serialPortSettings()->form()->PortBox->currentText(), pty->stationEnd());
     QCOMPARE(window->serialPortSettings()->form()->OpenSerialButton->text(),
@@ -287,7 +260,7 @@ void LinkHealthTest::portOpenAtExitIsReopenedAtStart()
     // Closed by the operator: the next start leaves the port alone.
     window->serialPortSettings()->form()->OpenSerialButton->click();
     delete window;
-    window = newWindow();
+    window = newWindow(kStepMs);
     QVERIFY(!window->port()->isOpen());
     QCOMPARE(window->link()->state(), LinkState::Closed);
 }
@@ -300,7 +273,7 @@ void LinkHealthTest::portMissingAtStartIsAwaited()
     simulator->stop();
     pty->stop();
 
-    window = newWindow();
+    window = newWindow(kStepMs);
     QCOMPARE(window->link()->state(), LinkState::Lost);
     QVERIFY(!window->port()->isOpen());
 

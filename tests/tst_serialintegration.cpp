@@ -37,7 +37,7 @@ const Expected kNoReading{QStringLiteral("0"), QStringLiteral("0"), QStringLiter
 
 } // namespace
 
-class SerialIntegrationTest : public QObject
+class SerialIntegrationTest : public QObject, private StationRig
 {
     Q_OBJECT
 
@@ -53,45 +53,18 @@ private slots:
     void pollingGoesOnWhileADialogIsOpen();
 
 private:
-    bool startStation(const QStringList &simulatorOptions);
     // Empty when every listed device shows what is expected, else the first difference.
     QString mismatch(const QMap<int, Expected> &expected) const;
-
-    QTemporaryDir dataDir;
-    PtyPair *pty = nullptr;
-    Simulator *simulator = nullptr;
-    MainWindow *window = nullptr;
 };
 
 void SerialIntegrationTest::init()
 {
-    // A port left open by the previous case would be reopened by the next window.
-    LinkMemory::forget();
-    pty = new PtyPair;
-    simulator = new Simulator;
+    setUpRig();
 }
 
 void SerialIntegrationTest::cleanup()
 {
-    delete window;
-    window = nullptr;
-    delete simulator;
-    simulator = nullptr;
-    delete pty;
-    pty = nullptr;
-}
-
-bool SerialIntegrationTest::startStation(const QStringList &simulatorOptions)
-{
-    QString error;
-    if (!pty->start(&error) ||
-        !simulator->start(pty->concentratorEnd(), simulatorOptions, &error)) {
-        qWarning().noquote() << error;
-        return false;
-    }
-    window = new MainWindow(nullptr, dataDir.path());
-    window->setPollStepInterval(kStepMs);
-    return openPortAsOperator(window, pty->stationEnd());
+    tearDownRig();
 }
 
 QString SerialIntegrationTest::mismatch(const QMap<int, Expected> &expected) const
@@ -118,7 +91,7 @@ QString SerialIntegrationTest::mismatch(const QMap<int, Expected> &expected) con
 void SerialIntegrationTest::panelsShowTheConcentratorsReadings()
 {
     QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--offline"),
-                          QStringLiteral("7,150")}));
+                          QStringLiteral("7,150")}, kStepMs));
     QMap<int, Expected> expected;
     for (int device : {1, 2, 100, 101, 199, 200})
         expected[device] = staticReading(device);
@@ -136,7 +109,7 @@ void SerialIntegrationTest::lostOrCorruptedAnswersShowNoReading()
     // Temperatures of 1..100 are never answered, currents of 101..200 arrive damaged.
     QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
                           QStringLiteral("drop:30401"), QStringLiteral("--fault"),
-                          QStringLiteral("bad-crc:30701")}));
+                          QStringLiteral("bad-crc:30701")}, kStepMs));
     QMap<int, Expected> expected;
     for (int device : {1, 50, 100, 101, 150, 200}) {
         Expected e = staticReading(device);
@@ -157,7 +130,7 @@ void SerialIntegrationTest::lateAnswerNeverLandsInAnotherColumn()
     // The voltage block of 1..100 answers after its window has closed.
     QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
                           QStringLiteral("late:30201"), QStringLiteral("--late-ms"),
-                          QString::number(kStepMs + 150)}));
+                          QString::number(kStepMs + 150)}, kStepMs));
     QMap<int, Expected> settled;
     for (int device : {101, 200})
         settled[device] = staticReading(device);
@@ -181,7 +154,7 @@ void SerialIntegrationTest::answersDeliveredInPiecesAreAssembled()
     QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
                           QStringLiteral("chunks"), QStringLiteral("--chunk-size"),
                           QStringLiteral("40"), QStringLiteral("--chunk-gap-ms"),
-                          QStringLiteral("30")}));
+                          QStringLiteral("30")}, kStepMs));
     QMap<int, Expected> expected;
     for (int device : {1, 100, 101, 200})
         expected[device] = staticReading(device);
@@ -191,7 +164,7 @@ void SerialIntegrationTest::answersDeliveredInPiecesAreAssembled()
 
 void SerialIntegrationTest::closingThePortClearsTheRegistersAtOnce()
 {
-    QVERIFY(startStation({QStringLiteral("--static")}));
+    QVERIFY(startStation({QStringLiteral("--static")}, kStepMs));
     const auto anyRegisterSet = [this]() {
         for (int value : window->registers())
             if (value != 0)
@@ -210,7 +183,7 @@ void SerialIntegrationTest::closingThePortClearsTheRegistersAtOnce()
 
 void SerialIntegrationTest::pollingGoesOnWhileADialogIsOpen()
 {
-    QVERIFY(startStation({QStringLiteral("--static")}));
+    QVERIFY(startStation({QStringLiteral("--static")}, kStepMs));
     QMap<int, Expected> expected{{1, staticReading(1)}, {200, staticReading(200)}};
     QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
                               3 * kCycleMs);
