@@ -46,6 +46,22 @@ void MessageCapture::handler(QtMsgType, const QMessageLogContext &, const QStrin
         active->captured.append(text);
 }
 
+namespace {
+
+// Asks politely first, so the child can release its terminal; returns false when nothing ran.
+bool stopProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return false;
+    process.terminate();
+    if (!process.waitForFinished(3000))
+        process.kill();
+    process.waitForFinished(3000);
+    return true;
+}
+
+} // namespace
+
 PtyPair::PtyPair() = default;
 
 PtyPair::~PtyPair()
@@ -55,12 +71,8 @@ PtyPair::~PtyPair()
 
 void PtyPair::stop()
 {
-    if (socat.state() == QProcess::NotRunning)
+    if (!stopProcess(socat))
         return;
-    socat.terminate();
-    if (!socat.waitForFinished(3000))
-        socat.kill();
-    socat.waitForFinished(3000);
     // A killed socat leaves its links behind; a new pair could not be made under them.
     QFile::remove(stationEnd());
     QFile::remove(concentratorEnd());
@@ -122,12 +134,7 @@ bool Simulator::start(const QString &device, const QStringList &options, QString
 
 void Simulator::stop()
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(3000))
-        process.kill();
-    process.waitForFinished(3000);
+    stopProcess(process);
 }
 
 void StationRig::setUpRig()
