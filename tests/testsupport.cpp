@@ -20,6 +20,29 @@
 #include <QTest>
 #include <QTimer>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRO_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRO_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef KESTRO_LEAK_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
+
+std::unique_ptr<QApplication> makeTestApplication(int &argc, char **argv)
+{
+#ifdef KESTRO_LEAK_CHECKED
+    __lsan_disable();
+#endif
+    auto app = std::make_unique<QApplication>(argc, argv);
+#ifdef KESTRO_LEAK_CHECKED
+    __lsan_enable();
+#endif
+    return app;
+}
+
 IsolatedSettings::IsolatedSettings()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());

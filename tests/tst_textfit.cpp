@@ -344,9 +344,9 @@ void TextFitTest::widgetStaysClearOfItsNeighbourAndOverItsColumn()
 int main(int argc, char *argv[])
 {
     IsolatedSettings settings;
-    QApplication app(argc, argv);
+    const auto app = makeTestApplication(argc, argv);
     // The station's own fonts, as main applies them; measuring any other font proves nothing.
-    prepareStationApplication(app);
+    prepareStationApplication(*app);
     TextFitTest test;
     return QTest::qExec(&test, argc, argv);
 }
