@@ -7,6 +7,7 @@
 
 int main(int argc, char *argv[])
 {
+    prepareStationPlatform();
     QApplication app(argc, argv);
     prepareStationApplication(app);
     int exitCode = 0;

@@ -190,7 +190,9 @@ void MainWindow::loadDeviceSettings()
                              : line < 400 ? PanelPrefix::Location
                                           : PanelPrefix::Correction;
         currentLineEdit = panelFields->field(prefix, line % 200 + 1);
-        if (currentLineEdit)
+        // A field that already shows the text is left alone: setting it again lays the text
+        // out anew, and on a usual start most of the 600 are empty or "0" already.
+        if (currentLineEdit && currentLineEdit->text() != savedSettingsLines.at(line))
             currentLineEdit->setText(savedSettingsLines.at(line));
     }
 }
@@ -324,9 +326,6 @@ void MainWindow::setUpHistoryTable()
     table->setColumnCount(1);
     table->setColumnWidth(0, 450);
     table->setHorizontalHeaderLabels({tr("历史记录")});
-    // Made once: a query then only changes the texts of the rows it fills or empties.
-    for (int row = 0; row < HistoryQuery::kResultSlots; ++row)
-        table->setItem(row, 0, new QTableWidgetItem);
     historyResults.reserve(HistoryQuery::kResultSlots);
     ui->history_export_button->setEnabled(false);
 }
@@ -365,6 +364,12 @@ void MainWindow::showHistoryResults()
     historyFields = result.fieldValues;
     historyResultCount = historyResults.size();
     QTableWidget *table = ui->history_table;
+    // The rows get their items at the first query, not at start-up, where making 10080 of
+    // them would hold up the window; later queries only change the texts they fill or empty.
+    if (!table->item(0, 0)) {
+        for (int row = 0; row < HistoryQuery::kResultSlots; ++row)
+            table->setItem(row, 0, new QTableWidgetItem);
+    }
     const int rows = qMax(previousCount, historyResultCount);
     for (int row = 0; row < rows; ++row)
         table->item(row, 0)->setText(row < historyResultCount ? historyResults.at(row) : QString());

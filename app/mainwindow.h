@@ -8,6 +8,7 @@
 #include "serial/linkcounters.h"
 #include "serial/linkstate.h"
 #include "serial/modbusframe.h"
+#include "serial/portenumeration.h"
 
 #include <QFutureWatcher>
 #include <QMainWindow>
@@ -129,6 +130,8 @@ private:
     void showLinkCounters(const LinkCounters &counters);
     void logLinkEvent(const QString &event);
 
+    // First of all, so the ports are being listed while the form is built.
+    PortEnumeration startupPorts;
     // Made before the form: the chart's axes exist from the first moment.
     TemperatureCurve curve;
     int curveDeviceIndex = 0;

@@ -3,6 +3,9 @@
 class QApplication;
 class QMainWindow;
 
+// Before the application object is made: what only takes effect then.
+void prepareStationPlatform();
+
 // A CJK face for the fixed Chinese texts, chosen per platform.
 void prepareStationApplication(QApplication &application);
 

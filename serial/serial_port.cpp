@@ -44,7 +44,7 @@ Serial_port::~Serial_port()
 void Serial_port::probeAvailablePorts()
 {
     QSerialPort *port = mainWindow->serialPort;
-    const auto ports = QSerialPortInfo::availablePorts();
+    const auto ports = mainWindow->startupPorts.take();
     for (const QSerialPortInfo &info : ports) {
         port->setPort(info);
         if (port->open(QIODevice::ReadWrite)) {
