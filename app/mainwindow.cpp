@@ -316,11 +316,24 @@ void MainWindow::recordHistoryMinute()
 
 void MainWindow::recordHistoryAt(const QDateTime &now)
 {
-    historyStore.recordHistoryMinute(evaluated, now);
+    const QString event = historyWriteStatus.take(historyStore.recordHistoryMinute(evaluated, now), now);
+    if (!event.isEmpty()) {
+        std::fputs(event.toLocal8Bit().append('\n').constData(), stderr);
+        std::fflush(stderr);
+    }
+    historyWriteLabel->setText(historyWriteStatus.statusText());
+    historyWriteLabel->setVisible(historyWriteStatus.failing());
 }
 
 void MainWindow::setUpHistoryTable()
 {
+    historyWriteLabel = new QLabel(ui->statusbar);
+    historyWriteLabel->setObjectName(QStringLiteral("history_write_state"));
+    historyWriteLabel->setStyleSheet(QStringLiteral("color: red;"));
+    // Permanent, so a passing message does not hide it.
+    ui->statusbar->addPermanentWidget(historyWriteLabel);
+    historyWriteLabel->hide();
+
     QTableWidget *table = ui->history_table;
     table->setRowCount(HistoryQuery::kResultSlots);
     table->setColumnCount(1);

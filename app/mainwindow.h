@@ -2,6 +2,7 @@
 
 #include "history/historyquery.h"
 #include "history/historystore.h"
+#include "history/historywritestatus.h"
 #include "history/temperaturecurve.h"
 #include "monitor/alarmdetector.h"
 #include "monitor/devicereadings.h"
@@ -178,4 +179,7 @@ private:
     ConcentratorLink *concentratorLink = nullptr;
     QLabel *linkStateLabel = nullptr;
     QLabel *linkCountersLabel = nullptr;
+    HistoryWriteStatus historyWriteStatus;
+    // Shown only while minute lines fail to reach the disk.
+    QLabel *historyWriteLabel = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTextCodec>
 
@@ -18,6 +19,17 @@ namespace {
 const char *const kDayNames[HistoryStore::kDays] = {
     "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday",
 };
+
+// The first failure of a minute is the one the operator is told about.
+void fail(HistoryStore::MinuteResult *result, const QFileDevice &file)
+{
+    if (result->failed)
+        return;
+    result->failed = true;
+    // Qt files a refusal for want of space as a resource error.
+    result->outOfSpace = file.error() == QFileDevice::ResourceError;
+    result->reason = file.errorString();
+}
 
 void report(const char *line)
 {
@@ -39,13 +51,16 @@ int countOfLine(QString line)
     return static_cast<int>(qBound<qlonglong>(0, value, HistoryStore::kCycleLines));
 }
 
-// *count is left alone when the file cannot be opened or holds no line.
+// *count is left alone when the file cannot be opened; an empty file gives the count the
+// day files show, never 0, which would truncate days that hold this week's lines.
 bool readCounter(const QString &path, int *count)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QString text = DeviceSettingsFile::codec()->toUnicode(file.readAll());
+    if (text.isEmpty())
+        *count = HistoryStore::countFromDayFiles(QFileInfo(path).path());
     int start = 0;
     while (start < text.size()) {
         int end = text.indexOf(QLatin1Char('\n'), start);
@@ -55,6 +70,41 @@ bool readCounter(const QString &path, int *count)
         start = end + 1;
     }
     return true;
+}
+
+// The stamp of the last line of a day file that has one, read from its end: a kill may
+// have cut the very last line, so the lines before it are tried in turn.
+QString lastStamp(QFile &file)
+{
+    constexpr qint64 kTail = 256 * 1024;
+    const qint64 start = qMax<qint64>(0, file.size() - kTail);
+    if (!file.seek(start))
+        return QString();
+    const QString tail = DeviceSettingsFile::codec()->toUnicode(file.read(kTail));
+    const QStringList lines = tail.split(QLatin1Char('\n'));
+    // The first piece is whole only when the tail is the whole file.
+    for (int k = lines.size() - 1; k >= (start == 0 ? 0 : 1); --k) {
+        const QVector<QStringList> records = HistoryRecord::parse(lines.at(k));
+        const QString stamp = records.isEmpty() ? QString() : HistoryRecord::timeText(records.first());
+        if (stamp.size() == 19)
+            return stamp;
+    }
+    return QString();
+}
+
+int linesIn(QFile &file)
+{
+    if (!file.seek(0))
+        return 0;
+    int count = 0;
+    char last = '\n';
+    QByteArray chunk;
+    while (!(chunk = file.read(1 << 20)).isEmpty()) {
+        count += chunk.count('\n');
+        last = chunk.back();
+    }
+    // A line a kill left unended is ended by the next write, so it counts.
+    return last == '\n' ? count : count + 1;
 }
 
 } // namespace
@@ -82,8 +132,34 @@ int HistoryStore::readStoredCount(const QString &dataDirectory, bool *readable)
     return count;
 }
 
-void HistoryStore::recordHistoryMinute(const DeviceReadings &readings, const QDateTime &now)
+int HistoryStore::countFromDayFiles(const QString &dataDirectory)
 {
+    const QDir dir(dataDirectory);
+    int newestDay = -1;
+    QString newest;
+    for (int day = 0; day < kDays; ++day) {
+        QFile file(dir.filePath(dayFileName(day)));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString stamp = lastStamp(file);
+        // On a tie the later day wins: the tick that fills a day also starts the next.
+        if (!stamp.isEmpty() && stamp >= newest) {
+            newest = stamp;
+            newestDay = day;
+        }
+    }
+    if (newestDay < 0)
+        return 0;
+    QFile file(dir.filePath(dayFileName(newestDay)));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return newestDay * kLinesPerDay + qMin(linesIn(file), int(kLinesPerDay));
+}
+
+HistoryStore::MinuteResult HistoryStore::recordHistoryMinute(const DeviceReadings &readings,
+                                                             const QDateTime &now)
+{
+    MinuteResult result;
     if (!readCounter(filePath(counterFileName()), &lineCount))
         report("Open failed2.");
 
@@ -107,13 +183,14 @@ void HistoryStore::recordHistoryMinute(const DeviceReadings &readings, const QDa
             truncateDay(day);
         }
         if (lineCount >= firstSlot && lineCount < firstSlot + kLinesPerDay) {
-            appendLine(day, bytes);
+            appendLine(day, bytes, &result);
             if (!bytes.isEmpty())
                 ++lineCount;
         }
     }
 
-    storeCount();
+    storeCount(&result);
+    return result;
 }
 
 QString HistoryStore::filePath(const QString &name) const
@@ -127,12 +204,15 @@ void HistoryStore::truncateDay(int day) const
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
-void HistoryStore::appendLine(int day, const QByteArray &bytes) const
+void HistoryStore::appendLine(int day, const QByteArray &bytes, MinuteResult *result) const
 {
     QFile file(filePath(dayFileName(day)));
-    // Unbuffered: the whole line goes out in one write, so a kill never leaves half of it.
+    // Unbuffered: the whole line goes out in one write, so a kill never leaves half of it,
+    // and a write the disk refuses is known here, not lost in a later flush.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         report("Open failed1.");
+        if (!bytes.isEmpty())
+            fail(result, file);
         return;
     }
     if (bytes.isEmpty())
@@ -151,14 +231,27 @@ void HistoryStore::appendLine(int day, const QByteArray &bytes) const
                 ending = "\r\n";
         }
     }
-    // A line cut short (disk full) would run into the next one: take it back.
-    if (file.write(ending + bytes) != ending.size() + bytes.size())
-        file.resize(previousSize);
+    if (WholeFile::writeAll(file, ending + bytes)) {
+        result->lineWritten = true;
+        return;
+    }
+    // A line cut short (disk full) would run into the next one: take it back. Shrinking
+    // needs no space, so the file is as it was before this minute.
+    fail(result, file);
+    file.resize(previousSize);
 }
 
-void HistoryStore::storeCount() const
+void HistoryStore::storeCount(MinuteResult *result) const
 {
-    // Replaced whole, so a crash cannot leave an empty counter and restart the cycle.
-    if (!WholeFile::write(filePath(counterFileName()), QByteArray::number(lineCount) + "\r\n"))
+    // Replaced whole, so a crash or a full disk cannot leave an empty counter and restart
+    // the cycle.
+    QString error;
+    if (!WholeFile::write(filePath(counterFileName()), QByteArray::number(lineCount) + "\r\n",
+                          &error)) {
         report("Open failed1.");
+        if (!result->failed) {
+            result->failed = true;
+            result->reason = error;
+        }
+    }
 }

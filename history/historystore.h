@@ -16,14 +16,25 @@ public:
     static constexpr int kDays = 7;
     static constexpr int kCycleLines = kLinesPerDay * kDays;
 
+    // What one minute write reached: a line that could not be written whole, or a counter
+    // that could not be replaced, is a failure with its reason.
+    struct MinuteResult
+    {
+        bool lineWritten = false;
+        bool failed = false;
+        bool outOfSpace = false;
+        QString reason;
+    };
+
     explicit HistoryStore(const QString &dataDirectory);
 
     // One tick of the history timer. Reloads the count, truncates a day file when the
     // count reaches its first slot (Monday at the end of the cycle, restarting it), appends
     // the line of every device with a temperature not 0, stamped with now, to the file the
     // count selects (twice on the tick that fills a day's last slot), and stores the count.
-    // Failures go to standard output ("Open failed2.", "Open failed1.") and stop nothing.
-    void recordHistoryMinute(const DeviceReadings &readings, const QDateTime &now);
+    // Failures go to standard output ("Open failed2.", "Open failed1.") and stop nothing;
+    // a line that cannot be written whole is taken back, and the count still advances.
+    MinuteResult recordHistoryMinute(const DeviceReadings &readings, const QDateTime &now);
 
     // The count as the last minute write left it; 0 before the first.
     int historyLineCount() const { return lineCount; }
@@ -36,14 +47,19 @@ public:
 
     // The count in the counter file: the last line wins, a line that is not a number
     // gives 0, above a full cycle counts as a full cycle and below 0 as 0. 0 when the file
-    // is empty or missing; *readable (when given) tells whether it could be opened.
+    // is missing; *readable (when given) tells whether it could be opened. An empty file
+    // (left so by older stations on a full disk) gives countFromDayFiles().
     static int readStoredCount(const QString &dataDirectory, bool *readable = nullptr);
+
+    // Where the cycle stands, judged from the day files alone: after the last line of the
+    // file whose last line is the newest, a full file counting as 1440 lines.
+    static int countFromDayFiles(const QString &dataDirectory);
 
 private:
     QString filePath(const QString &name) const;
     void truncateDay(int day) const;
-    void appendLine(int day, const QByteArray &bytes) const;
-    void storeCount() const;
+    void appendLine(int day, const QByteArray &bytes, MinuteResult *result) const;
+    void storeCount(MinuteResult *result) const;
 
     QString directory;
     int lineCount = 0;

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -29,6 +30,10 @@
 #endif
 #ifdef KESTRO_LEAK_CHECKED
 #include <sanitizer/lsan_interface.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sched.h>
+#include <sys/mount.h>
 #endif
 
 std::unique_ptr<QApplication> makeTestApplication(int &argc, char **argv)
@@ -242,4 +247,42 @@ bool openPortAsOperator(MainWindow *window, const QString &portPath)
     ui->PortBox->setEditText(portPath);
     ui->OpenSerialButton->click();
     return window->port()->isOpen();
+}
+
+SmallDisk::SmallDisk(int megabytes)
+{
+#ifdef Q_OS_LINUX
+    static const bool privateMounts = ::unshare(CLONE_NEWNS) == 0
+        && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
+    mounted = privateMounts && dir.isValid()
+        && ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
+                   options.constData()) == 0;
+#else
+    Q_UNUSED(megabytes);
+#endif
+}
+
+SmallDisk::~SmallDisk()
+{
+#ifdef Q_OS_LINUX
+    if (mounted)
+        ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
+#endif
+}
+
+bool SmallDisk::fill(qint64 leave)
+{
+    QFile filler(QDir(dir.path()).filePath(QStringLiteral(".filler")));
+    if (!filler.open(QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+    const QByteArray block(64 * 1024, 'f');
+    while (filler.write(block) > 0) {
+    }
+    return filler.size() >= leave && filler.resize(filler.size() - leave);
+}
+
+void SmallDisk::release()
+{
+    QFile::remove(QDir(dir.path()).filePath(QStringLiteral(".filler")));
 }

@@ -103,6 +103,25 @@ private:
     QTemporaryDir dir;
 };
 
+// A tmpfs of its own, in a mount namespace private to this test process and its children,
+// so it goes with the process however that ends. Mounting needs root, as the suite has.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(int megabytes);
+    ~SmallDisk();
+    bool isMounted() const { return mounted; }
+    QString path() const { return dir.path(); }
+    // Fills it with a file of its own until `leave` bytes (whole 4 KiB pages) are free.
+    bool fill(qint64 leave);
+    // Gives the space back.
+    void release();
+
+private:
+    QTemporaryDir dir;
+    bool mounted = false;
+};
+
 // The application object for a test. Leak checking pauses while it is made: the offscreen
 // platform plugin never frees the screen objects it makes then. Whatever the station and the
 // tests allocate afterwards is checked.
