@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -256,8 +255,7 @@ SmallDisk::SmallDisk(int megabytes)
         && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
     mounted = privateMounts && dir.isValid()
-        && ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
-                   options.constData()) == 0;
+        && ::mount("tmpfs", QFile::encodeName(dir.path()), "tmpfs", 0, options) == 0;
 #else
     Q_UNUSED(megabytes);
 #endif
@@ -267,16 +265,16 @@ SmallDisk::~SmallDisk()
 {
 #ifdef Q_OS_LINUX
     if (mounted)
-        ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
+        ::umount2(QFile::encodeName(dir.path()), MNT_DETACH);
 #endif
 }
 
 bool SmallDisk::fill(qint64 leave)
 {
-    QFile filler(QDir(dir.path()).filePath(QStringLiteral(".filler")));
+    QFile filler(dir.filePath(QStringLiteral(".filler")));
+    const QByteArray block(64 * 1024, 'f');
     if (!filler.open(QIODevice::Append | QIODevice::Unbuffered))
         return false;
-    const QByteArray block(64 * 1024, 'f');
     while (filler.write(block) > 0) {
     }
     return filler.size() >= leave && filler.resize(filler.size() - leave);
@@ -284,5 +282,5 @@ bool SmallDisk::fill(qint64 leave)
 
 void SmallDisk::release()
 {
-    QFile::remove(QDir(dir.path()).filePath(QStringLiteral(".filler")));
+    QFile::remove(dir.filePath(QStringLiteral(".filler")));
 }
