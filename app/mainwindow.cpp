@@ -10,6 +10,9 @@
 #include "forms/panelfields.h"
 #include "history/historycsv.h"
 #include "monitor/alarm.h"
+#include "monitor/alarmhandling.h"
+#include "monitor/alarmsound.h"
+#include "storage/alarmjournal.h"
 #include "monitor/deviceevaluation.h"
 #include "monitor/threshold.h"
 #include "monitor/thresholdrange.h"
@@ -26,6 +29,7 @@
 #include <QDateTime>
 #include <QDateTimeEdit>
 #include <QDebug>
+#include <QFont>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -79,6 +83,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
     setUpLinkStatus();
 
     initialiseStartup();
+    setUpAlarmHandling();
     Chart_Init();
     setUpHistoryTable();
     connect(&historyQuery, &QFutureWatcher<HistoryQuery::Result>::finished, this,
@@ -218,15 +223,17 @@ void MainWindow::on_save_button_clicked()
 void MainWindow::evaluationTick()
 {
     DeviceEvaluation::readPanels(*panelFields, evaluated, currentLineEdit);
+    const QDateTime now = QDateTime::currentDateTime();
     const QVector<AlarmDetector::Event> events =
         alarmState.detect(evaluated, upperTemperatureLimit, lowerTemperatureLimit,
-                          upperCurrentLimit);
+                          upperCurrentLimit, alarmHandling->filters(), now.toMSecsSinceEpoch());
     for (const AlarmDetector::Event &event : events) {
         if (event.recovery)
             recordRecovery(event.code, event.row, event.kind);
         else
             recordAlarm(event.code, event.row, event.kind);
     }
+    alarmHandling->takeEvents(events, ui->system_time->text(), now);
     showOpenAlarms();
 }
 
@@ -277,7 +284,79 @@ void MainWindow::showOpenAlarms()
 void MainWindow::clearAlarms()
 {
     alarmState.clear();
+    alarmHandling->clear(ui->system_time->text(), QDateTime::currentDateTime());
     showOpenAlarms();
+}
+
+void MainWindow::setUpAlarmHandling()
+{
+    alarmHandling = new AlarmHandling(dataDir, this);
+    alarmDialog->setJournalDatabase(alarmHandling->journal()->database());
+    alarmDialog->showSoundEnabled(alarmHandling->sound()->isEnabled());
+    auto now = [this]() { return QDateTime::currentDateTime(); };
+    connect(alarmHandling, &AlarmHandling::rowStateChanged, this, &MainWindow::paintAlarmRow);
+    connect(alarmHandling, &AlarmHandling::countsChanged, this, &MainWindow::showAlarmCounts);
+    connect(alarmDialog, &Alarm::acknowledgeRequested, this, [=](const QVector<int> &rows) {
+        alarmHandling->acknowledge(rows, ui->system_time->text(), now());
+    });
+    auto silence = [=]() { alarmHandling->silence(ui->system_time->text(), now()); };
+    connect(alarmDialog, &Alarm::silenceRequested, this, silence);
+    connect(ui->silence_button, &QPushButton::clicked, this, silence);
+    connect(alarmDialog, &Alarm::soundEnabledChanged, alarmHandling->sound(), &AlarmSound::setEnabled);
+    connect(thresholdDialog, &Threshold::deadbandsApplied, this,
+            [this](int first, int last, float temperature, float current, int delay) {
+                QString error;
+                if (!alarmHandling->applyFilters(first, last, temperature, current, delay, &error))
+                    ui->statusbar->showMessage(tr("回差延时已生效，但未能保存：%1").arg(error), 30000);
+            });
+
+    alarmCountLabel = new QLabel(ui->statusbar);
+    alarmCountLabel->setObjectName(QStringLiteral("alarm_counts"));
+    // Room for three-digit counts in a wider CJK face than this one, so it never jumps.
+    alarmCountLabel->setMinimumWidth(
+        alarmCountLabel->fontMetrics().horizontalAdvance(tr("报警 999 │ 未确认 999")) * 5 / 4);
+    ui->statusbar->addPermanentWidget(alarmCountLabel);
+    journalFaultLabel = new QLabel(ui->statusbar);
+    journalFaultLabel->setObjectName(QStringLiteral("journal_state"));
+    journalFaultLabel->setStyleSheet(QStringLiteral("color: red;"));
+    ui->statusbar->addPermanentWidget(journalFaultLabel);
+    auto showFault = [this](const QString &fault) {
+        journalFaultLabel->setText(fault);
+        journalFaultLabel->setVisible(!fault.isEmpty());
+    };
+    connect(alarmHandling->journal(), &AlarmJournal::faultChanged, this, showFault);
+    showFault(alarmHandling->journal()->fault());
+    showAlarmCounts();
+}
+
+// Colour, weight and tooltip together, so a state is never told by colour alone.
+void MainWindow::paintAlarmRow(int row)
+{
+    const AlarmAcknowledgement::State state = alarmHandling->state(row);
+    static const QColor colours[] = {QColor(), QColor(200, 0, 0), QColor(150, 80, 0),
+                                     QColor(0, 70, 200), QColor(90, 90, 90)};
+    const bool bold = state == AlarmAcknowledgement::Unacknowledged
+        || state == AlarmAcknowledgement::RecoveredUnacknowledged;
+    QTableWidget *table = alarmDialog->form()->tableWidget_alarm;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        QTableWidgetItem *item = table->item(row, column);
+        if (!item)
+            continue;
+        item->setForeground(colours[state]);
+        QFont font = item->font();
+        font.setBold(bold);
+        item->setFont(font);
+        item->setToolTip(AlarmAcknowledgement::stateText(state));
+    }
+}
+
+void MainWindow::showAlarmCounts()
+{
+    alarmCountLabel->setText(alarmHandling->countText());
+    const QString style = alarmHandling->anyUnacknowledged() ? QStringLiteral("color: red;") : QString();
+    if (alarmCountLabel->styleSheet() != style)
+        alarmCountLabel->setStyleSheet(style);
+    ui->silence_button->setEnabled(alarmHandling->sounding());
 }
 
 void MainWindow::applyThresholds(int firstDevice, int lastDevice, float upperTemperature,

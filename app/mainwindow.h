@@ -17,6 +17,7 @@
 #include <array>
 
 class Alarm;
+class AlarmHandling;
 class ConcentratorLink;
 class Dialog;
 class MainWindowForm;
@@ -54,6 +55,7 @@ public:
     Threshold *thresholdSettings() const { return thresholdDialog; }
     const DeviceReadings &readings() const { return evaluated; }
     const AlarmDetector &alarms() const { return alarmState; }
+    AlarmHandling *alarmHandlingOf() const { return alarmHandling; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
     const TemperatureCurve &temperatureCurve() const { return curve; }
@@ -124,6 +126,9 @@ private:
     void recordRecovery(int code, int row, AlarmDetector::Kind kind);
     void showOpenAlarms();
     void clearAlarms();
+    void setUpAlarmHandling();
+    void paintAlarmRow(int row);
+    void showAlarmCounts();
     void applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
                          float lowerTemperature, float upperCurrent);
     void setUpLinkStatus();
@@ -179,6 +184,9 @@ private:
     ConcentratorLink *concentratorLink = nullptr;
     QLabel *linkStateLabel = nullptr;
     QLabel *linkCountersLabel = nullptr;
+    AlarmHandling *alarmHandling = nullptr;
+    QLabel *alarmCountLabel = nullptr;
+    QLabel *journalFaultLabel = nullptr;
     HistoryWriteStatus historyWriteStatus;
     // Shown only while minute lines fail to reach the disk.
     QLabel *historyWriteLabel = nullptr;

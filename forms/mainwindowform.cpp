@@ -186,6 +186,8 @@ void MainWindowForm::buildCommandRowAndHeadings(QWidget *parent)
     pushButton_graph = button(parent, "pushButton_graph", 560, 610);
     Threshold_Settings_button = button(parent, "Threshold_Settings_button", 650, 610);
     alarm_record = button(parent, "alarm_record", 740, 610);
+    // In the free stretch between the port and save buttons of the row.
+    silence_button = button(parent, "silence_button", 270, 610);
     Device_selection = button(parent, "Device_selection", 830, 610);
     next_pageButton = button(parent, "next_pageButton", 920, 610);
     previous_pageButton = button(parent, "previous_pageButton", 1010, 610);
@@ -281,6 +283,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     pushButton_graph->setText(tr("曲线图"));
     Threshold_Settings_button->setText(tr("阈值设置"));
     alarm_record->setText(tr("报警记录"));
+    silence_button->setText(tr("消音"));
     Device_selection->setText(tr("设备选择"));
     next_pageButton->setText(tr("下一页"));
     previous_pageButton->setText(tr("上一页"));

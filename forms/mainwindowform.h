@@ -83,6 +83,7 @@ public:
     QPushButton *pushButton_graph = nullptr;
     QPushButton *Threshold_Settings_button = nullptr;
     QPushButton *alarm_record = nullptr;
+    QPushButton *silence_button = nullptr;
     QPushButton *Device_selection = nullptr;
     QPushButton *next_pageButton = nullptr;
     QPushButton *previous_pageButton = nullptr;

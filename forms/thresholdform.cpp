@@ -57,6 +57,16 @@ void ThresholdForm::setupUi(QDialog *dialog)
     Threshold_Settings->setFont(kerned);
     Threshold_Settings->setStyleSheet(QString());
 
+    label_8 = whiteLabel(dialog, "label_8", QRect(30, 180, 68, 21), 12);
+    label_9 = whiteLabel(dialog, "label_9", QRect(130, 180, 68, 21), 12);
+    label_10 = whiteLabel(dialog, "label_10", QRect(230, 180, 75, 21), 12);
+    lineEdit_temperature_deadband =
+        centredField(dialog, "lineEdit_temperature_deadband", QRect(30, 210, 61, 20));
+    lineEdit_current_deadband =
+        centredField(dialog, "lineEdit_current_deadband", QRect(130, 210, 61, 20));
+    lineEdit_delay = centredField(dialog, "lineEdit_delay", QRect(230, 210, 61, 20));
+    Deadband_Settings = make<QPushButton>(dialog, "Deadband_Settings", QRect(270, 260, 101, 23));
+
     // Created after the labels and fields, so it must be put below them explicitly.
     widget->lower();
 
@@ -81,4 +91,11 @@ void ThresholdForm::retranslateUi(QDialog *dialog)
     label_7->setText(tr("电流上限"));
     lineEdit_Upper_current->setText(tr("50.00"));
     Threshold_Settings->setText(tr("设置"));
+    label_8->setText(tr("温度回差"));
+    label_9->setText(tr("电流回差"));
+    label_10->setText(tr("延时(秒)"));
+    lineEdit_temperature_deadband->setText(tr("0"));
+    lineEdit_current_deadband->setText(tr("0"));
+    lineEdit_delay->setText(tr("0"));
+    Deadband_Settings->setText(tr("设置回差延时"));
 }

@@ -24,6 +24,14 @@ public:
     QLineEdit *lineEdit_Upper_current = nullptr;
     QWidget *widget = nullptr;
     QPushButton *Threshold_Settings = nullptr;
+    // Deadband and delay-on for the same range, below the limits, with a button of their own.
+    QLabel *label_8 = nullptr;
+    QLabel *label_9 = nullptr;
+    QLabel *label_10 = nullptr;
+    QLineEdit *lineEdit_temperature_deadband = nullptr;
+    QLineEdit *lineEdit_current_deadband = nullptr;
+    QLineEdit *lineEdit_delay = nullptr;
+    QPushButton *Deadband_Settings = nullptr;
 
     void setupUi(QDialog *dialog);
     void retranslateUi(QDialog *dialog);

@@ -4,12 +4,15 @@
 
 #include "forms/alarmform.h"
 #include "monitor/alarmcsv.h"
+#include "monitor/alarmjournaldialog.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTableWidget>
+#include <set>
 
 namespace {
 
@@ -87,4 +90,39 @@ void Alarm::on_pushButton_clicked()
 void Alarm::on_pushButton_3_clicked()
 {
     close();
+}
+
+void Alarm::setJournalDatabase(StationDatabase *database)
+{
+    journalDatabase = database;
+}
+
+void Alarm::showSoundEnabled(bool enabled)
+{
+    ui->checkBox_sound->setChecked(enabled);
+}
+
+void Alarm::on_pushButton_acknowledge_clicked()
+{
+    std::set<int> chosen;
+    for (const QModelIndex &index : ui->tableWidget_alarm->selectionModel()->selectedIndexes())
+        chosen.insert(index.row());
+    emit acknowledgeRequested(QVector<int>(chosen.begin(), chosen.end()));
+}
+
+void Alarm::on_pushButton_silence_clicked()
+{
+    emit silenceRequested();
+}
+
+void Alarm::on_pushButton_journal_clicked()
+{
+    AlarmJournalDialog journal(journalDatabase, this);
+    journal.setExportDirectory(exportDirectory);
+    journal.exec();
+}
+
+void Alarm::on_checkBox_sound_clicked(bool checked)
+{
+    emit soundEnabledChanged(checked);
 }

@@ -2,7 +2,9 @@
 
 #include <QDialog>
 #include <QString>
+#include <QVector>
 
+class StationDatabase;
 class AlarmForm;
 
 // The list of alarms and recoveries; alarm detection writes its rows through form().
@@ -18,19 +20,32 @@ public:
 
     // Where the export's save dialog starts; the station passes its data directory.
     void setExportDirectory(const QString &directory);
+    // Where "报警日志" reads the journal.
+    void setJournalDatabase(StationDatabase *database);
+    // Shows the sound setting without announcing a change.
+    void showSoundEnabled(bool enabled);
 
 signals:
     // The list was wiped; whoever keeps the alarm state starts it afresh.
     void alarmsCleared();
+    // The rows chosen in the list, ascending; empty when none is chosen.
+    void acknowledgeRequested(const QVector<int> &rows);
+    void silenceRequested();
+    void soundEnabledChanged(bool enabled);
 
 private slots:
     void on_pushButton_2_clicked();
     void on_pushButton_clicked();
     void on_pushButton_3_clicked();
+    void on_pushButton_acknowledge_clicked();
+    void on_pushButton_silence_clicked();
+    void on_pushButton_journal_clicked();
+    void on_checkBox_sound_clicked(bool checked);
 
 private:
     void setUpTable();
 
     AlarmForm *ui;
     QString exportDirectory;
+    StationDatabase *journalDatabase = nullptr;
 };

@@ -11,10 +11,27 @@ QString AlarmDetector::eventText(const Event &event)
            QCoreApplication::translate("MainWindow", text);
 }
 
-QVector<AlarmDetector::Event> AlarmDetector::detect(const DeviceReadings &readings,
-                                                    const Limits &upperTemperatureLimit,
-                                                    const Limits &lowerTemperatureLimit,
-                                                    const Limits &upperCurrentLimit)
+namespace {
+
+// A negative deadband would clear an alarm still beyond its limit, a NaN one would let an
+// over-current alarm clear and rise again every second.
+float usableDeadband(float deadband)
+{
+    return deadband > 0 ? deadband : 0.0f;
+}
+
+} // namespace
+
+AlarmDetector::AlarmDetector()
+{
+    for (auto &since : heldSince)
+        since.fill(kNotHolding);
+}
+
+QVector<AlarmDetector::Event>
+AlarmDetector::detect(const DeviceReadings &readings, const Limits &upperTemperatureLimit,
+                      const Limits &lowerTemperatureLimit, const Limits &upperCurrentLimit,
+                      const AlarmFilterSettings &filters, qint64 nowMs)
 {
     QVector<Event> events;
     for (int device = 1; device <= kDevices; ++device) {
@@ -22,30 +39,71 @@ QVector<AlarmDetector::Event> AlarmDetector::detect(const DeviceReadings &readin
         const float temperature = readings.deviceTemperature[i];
         const int voltage = readings.deviceVoltage[i];
         const float current = readings.deviceCurrent[i];
+        const int delay = filters.delaySeconds[i];
         // Comparisons are false for a NaN, so a NaN never raises anything.
-        judge(temperature > upperTemperatureLimit[i] || temperature < lowerTemperatureLimit[i],
-              device, Temperature, events);
-        judge(voltage != 0 && voltage <= kUnderVoltageMax, device, Voltage, events);
-        judge(current > upperCurrentLimit[i], device, Current, events);
+        judge(judgeTemperature(i, temperature, upperTemperatureLimit[i], lowerTemperatureLimit[i],
+                               usableDeadband(filters.temperatureDeadband[i])),
+              device, Temperature, delay, nowMs, events);
+        judge(
+            {voltage != 0 && voltage <= kUnderVoltageMax, float(voltage), float(kUnderVoltageMax)},
+            device, Voltage, delay, nowMs, events);
+        const float currentBound =
+            upperCurrentLimit[i] -
+            (currentAlarmActive[i] ? usableDeadband(filters.currentDeadband[i]) : 0.0f);
+        judge({current > currentBound, current, currentBound}, device, Current, delay, nowMs,
+              events);
     }
     return events;
 }
 
-void AlarmDetector::judge(bool holds, int device, Kind kind, QVector<Event> &events)
+AlarmDetector::Reading AlarmDetector::judgeTemperature(int i, float temperature, float upper,
+                                                       float lower, float deadband)
+{
+    if (temperature > upper) {
+        temperatureAboveUpper[i] = true;
+        return {true, temperature, upper};
+    }
+    if (temperature < lower) {
+        temperatureAboveUpper[i] = false;
+        return {true, temperature, lower};
+    }
+    if (temperatureAlarmActive[i] == 0)
+        return {false, temperature, 0.0f};
+    // Back within limits, but an open alarm clears only once clear of the deadband on the
+    // side it went out.
+    if (temperatureAboveUpper[i])
+        return {temperature > upper - deadband, temperature, upper - deadband};
+    return {temperature < lower + deadband, temperature, lower + deadband};
+}
+
+void AlarmDetector::judge(const Reading &reading, int device, Kind kind, int delaySeconds,
+                          qint64 nowMs, QVector<Event> &events)
 {
     int &flag = flags(kind)[device - 1];
+    qint64 &since = heldSince[kind - 1][device - 1];
     const int code = device + 200 * (kind - 1);
-    if (holds && flag == 0) {
-        const int row = takeRow();
+    if (!reading.holds) {
+        since = kNotHolding;
+        forgottenOpen[kind - 1][device - 1] = false;
+    }
+    if (reading.holds && flag == 0) {
+        if (since == kNotHolding)
+            since = nowMs;
+        if (delaySeconds > 0 && nowMs - since < qint64(delaySeconds) * 1000)
+            return;
+        const qint64 began = since;
+        const int row = takeRow(); // a wrap forgets waiting conditions, this one among them
+        since = began;
+        forgottenOpen[kind - 1][device - 1] = false;
         openAlarmCodes[openAlarmCount] = code;
         ++openAlarmCount;
         ++alarmRowIndex;
         flag = 1;
-        events.append({false, code, kind, row});
-    } else if (!holds && flag == 1) {
+        events.append({false, code, kind, row, reading.value, reading.limit, began});
+    } else if (!reading.holds && flag == 1) {
         for (int j = 0; j < openAlarmCount; ++j) {
             if (openAlarmCodes[j] == code) {
-                events.append({true, code, kind, j});
+                events.append({true, code, kind, j, reading.value, reading.limit, nowMs});
                 openAlarmCodes[j] = 0;
                 flag = 0;
             }
@@ -59,12 +117,15 @@ int AlarmDetector::takeRow()
         // The rows of the alarms still open are about to be reused. Forget those
         // alarms as the clear action does, so that a condition that still holds is
         // entered afresh instead of being silenced until someone clears the table.
+        forgetWaiting();
         for (int j = 0; j < openAlarmCount; ++j) {
             const int code = openAlarmCodes[j];
             if (code == 0)
                 continue;
             const Kind kind = static_cast<Kind>((code - 1) / 200 + 1);
-            flags(kind)[deviceOf(code, kind) - 1] = 0;
+            const int i = deviceOf(code, kind) - 1;
+            flags(kind)[i] = 0;
+            forgottenOpen[kind - 1][i] = true;
         }
         alarmRowIndex = 0;
         openAlarmCount = 0;
@@ -74,11 +135,24 @@ int AlarmDetector::takeRow()
 
 void AlarmDetector::clear()
 {
+    forgetWaiting();
+    for (int kind = Temperature; kind <= Current; ++kind)
+        for (int i = 0; i < kDevices; ++i)
+            if (flags(static_cast<Kind>(kind))[i])
+                forgottenOpen[kind - 1][i] = true;
     temperatureAlarmActive.fill(0);
     voltageAlarmActive.fill(0);
     currentAlarmActive.fill(0);
     alarmRowIndex = 0;
     openAlarmCount = 0;
+}
+
+void AlarmDetector::forgetWaiting()
+{
+    for (int kind = Temperature; kind <= Current; ++kind)
+        for (int i = 0; i < kDevices; ++i)
+            if (!flags(static_cast<Kind>(kind))[i] && !forgottenOpen[kind - 1][i])
+                heldSince[kind - 1][i] = kNotHolding;
 }
 
 bool AlarmDetector::anyOpen() const

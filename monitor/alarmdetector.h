@@ -1,10 +1,12 @@
 #pragma once
 
+#include "monitor/alarmfilter.h"
 #include "monitor/devicereadings.h"
 
 #include <QString>
 #include <QVector>
 #include <array>
+#include <limits>
 
 // Alarm conditions per device, remembered so that a lasting condition gives one
 // alarm row when it begins and one recovery when it ends. Decides rows and texts;
@@ -25,6 +27,12 @@ public:
         int code; // N, 200 + N or 400 + N
         Kind kind;
         int row;
+        float value = 0; // the reading that decided it
+        // An alarm: the limit crossed. A recovery: the bound the value came back within,
+        // the limit moved inward by the deadband.
+        float limit = 0;
+        // When the condition was first seen holding; the moment it is judged for a recovery.
+        qint64 beganMs = 0;
     };
 
     using Limits = std::array<float, kDevices>;
@@ -33,11 +41,17 @@ public:
     // "5温度异常" for an alarm, "5温度恢复正常" for its recovery.
     static QString eventText(const Event &event);
 
-    // One pass over devices 1..200, per device temperature, voltage, current.
+    AlarmDetector();
+
+    // One pass over devices 1..200, per device temperature, voltage, current. nowMs is the
+    // pass's time on any clock that does not jump back; only differences are used.
     QVector<Event> detect(const DeviceReadings &readings, const Limits &upperTemperatureLimit,
-                          const Limits &lowerTemperatureLimit, const Limits &upperCurrentLimit);
+                          const Limits &lowerTemperatureLimit, const Limits &upperCurrentLimit,
+                          const AlarmFilterSettings &filters = AlarmFilterSettings(),
+                          qint64 nowMs = 0);
 
     // What the alarm dialog's clear does: every condition still present is entered afresh.
+    // Conditions still waiting out their delay start waiting again.
     void clear();
 
     bool isOpen(Kind kind, int device) const { return flags(kind)[device - 1] != 0; }
@@ -51,8 +65,29 @@ public:
     int openAlarmCount = 0;
 
 private:
+    static constexpr qint64 kNotHolding = std::numeric_limits<qint64>::min();
+
+    struct Reading
+    {
+        bool holds;
+        float value;
+        float limit; // crossed, when it holds; came back within, when it does not
+    };
+
     const std::array<int, kDevices> &flags(Kind kind) const;
     std::array<int, kDevices> &flags(Kind kind);
-    void judge(bool holds, int device, Kind kind, QVector<Event> &events);
+    Reading judgeTemperature(int i, float temperature, float upper, float lower, float deadband);
+    void judge(const Reading &reading, int device, Kind kind, int delaySeconds, qint64 nowMs,
+               QVector<Event> &events);
     int takeRow();
+    void forgetWaiting();
+
+    // Per kind and device: since when the condition has held without a break, for one
+    // waiting out its delay and for an open alarm alike; kNotHolding otherwise.
+    std::array<std::array<qint64, kDevices>, 3> heldSince;
+    // An open alarm forgotten by a clear or a wrap keeps its start, so it is entered again
+    // at once; only conditions still waiting out their delay start over.
+    std::array<std::array<bool, kDevices>, 3> forgottenOpen{};
+    // Which limit an open temperature alarm lies beyond; its deadband applies on that side.
+    std::array<bool, kDevices> temperatureAboveUpper{};
 };

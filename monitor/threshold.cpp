@@ -23,3 +23,11 @@ void Threshold::on_Threshold_Settings_clicked()
                            ui->lineEdit_Lower_temperature->text().toFloat(),
                            ui->lineEdit_Upper_current->text().toFloat());
 }
+
+void Threshold::on_Deadband_Settings_clicked()
+{
+    emit deadbandsApplied(ui->Before_seria_num->text().toInt(), ui->After_serial_num->text().toInt(),
+                          ui->lineEdit_temperature_deadband->text().toFloat(),
+                          ui->lineEdit_current_deadband->text().toFloat(),
+                          ui->lineEdit_delay->text().toInt());
+}

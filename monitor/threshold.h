@@ -20,9 +20,13 @@ signals:
     // Texts that are not numbers arrive as 0 and 0.0.
     void thresholdsApplied(int firstDevice, int lastDevice, float upperTemperature,
                            float lowerTemperature, float upperCurrent);
+    // Deadbands in ℃ and A, delay in whole seconds; texts that are not numbers arrive as 0.
+    void deadbandsApplied(int firstDevice, int lastDevice, float temperatureDeadband,
+                          float currentDeadband, int delaySeconds);
 
 private slots:
     void on_Threshold_Settings_clicked();
+    void on_Deadband_Settings_clicked();
 
 private:
     ThresholdForm *ui;

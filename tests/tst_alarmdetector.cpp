@@ -30,6 +30,25 @@ struct Rig
             said << QString::number(event.row) + QLatin1Char(':') + AlarmDetector::eventText(event);
         return said;
     }
+
+    AlarmFilterSettings filters;
+    qint64 now = 0;
+
+    // One pass a second after the last: "12s 0:4温度异常 since 2s", "17s 0:4温度恢复正常 at 80".
+    QStringList second()
+    {
+        QStringList said;
+        for (const AlarmDetector::Event &e : detector.detect(
+                 readings, upperTemperature, lowerTemperature, upperCurrent, filters, now))
+            said << QStringLiteral("%1s %2:%3 %4")
+                        .arg(now / 1000)
+                        .arg(e.row)
+                        .arg(AlarmDetector::eventText(e),
+                             e.recovery ? QStringLiteral("at %1").arg(double(e.limit))
+                                        : QStringLiteral("since %1s").arg(e.beganMs / 1000));
+        now += 1000;
+        return said;
+    }
 };
 
 } // namespace
@@ -46,6 +65,8 @@ private slots:
     void theNinehundredNinetyEighthAlarmWrapsToRowZero();
     void anAlarmOpenAtTheWrapIsEnteredAfresh();
     void clearingEntersPresentConditionsAgainFromRowZero();
+    void deadbandAndDelay_data();
+    void deadbandAndDelay();
 };
 
 void AlarmDetectorTest::limitsAreStrict_data()
@@ -163,6 +184,69 @@ void AlarmDetectorTest::clearingEntersPresentConditionsAgainFromRowZero()
     QVERIFY(!rig.detector.anyOpen());
     // Device 20 recovered meanwhile: no recovery entry, nothing open.
     QCOMPARE(rig.pass(), QStringList{"0:10温度异常"});
+}
+
+void AlarmDetectorTest::deadbandAndDelay_data()
+{
+    // Device 4, a second each: its temperature, or its current after an i; v*n for n seconds of
+    // v; c clears the table. 25 °C, 3300 mV and 1 A unless said.
+    QTest::addColumn<float>("deadband");
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<QString>("seconds");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("chattering") << 0.0f << 0 << "80.1 79.9 80.1 79.9"
+                                << QStringList{
+                                       "0s 0:4温度异常 since 0s", "1s 0:4温度恢复正常 at 80",
+                                       "2s 1:4温度异常 since 2s", "3s 1:4温度恢复正常 at 80"};
+    QTest::newRow("deadband over")
+        << 0.5f << 0 << "80.1 79.9 80.1 79.9 79.6 79.5"
+        << QStringList{"0s 0:4温度异常 since 0s", "5s 0:4温度恢复正常 at 79.5"};
+    QTest::newRow("deadband under")
+        << 0.5f << 0 << "-40.1 -39.9 -40.1 -39.6 -39.5"
+        << QStringList{"0s 0:4温度异常 since 0s", "4s 0:4温度恢复正常 at -39.5"};
+    QTest::newRow("deadband current")
+        << 2.0f << 0 << "i49 i50.5 i49 i50.5 i48.1 i48"
+        << QStringList{"1s 0:4电流超限 since 1s", "5s 0:4电流恢复正常 at 48"};
+    QTest::newRow("negative deadband")
+        << -1.0f << 0 << "i50.5 i50.8 i50"
+        << QStringList{"0s 0:4电流超限 since 0s", "2s 0:4电流恢复正常 at 50"};
+    QTest::newRow("5 s spike") << 0.0f << 10 << "25*2 90*5 25" << QStringList();
+    QTest::newRow("broken") << 0.0f << 10 << "90*8 25 90*8" << QStringList();
+    QTest::newRow("15 s spike") << 0.0f << 10 << "25*2 90*15 25"
+                                << QStringList{"12s 0:4温度异常 since 2s",
+                                               "17s 0:4温度恢复正常 at 80"};
+    QTest::newRow("current 12 s") << 0.0f << 10 << "i60*12"
+                                  << QStringList{"10s 0:4电流超限 since 0s"};
+    QTest::newRow("cleared waiting") << 0.0f << 10 << "90*8 c c 90*5" << QStringList();
+    // It has held longer than the delay already: entered again at once.
+    QTest::newRow("cleared open") << 0.0f << 10 << "90*11 c c 90"
+                                  << QStringList{"10s 0:4温度异常 since 0s",
+                                                 "11s 0:4温度异常 since 0s"};
+}
+
+void AlarmDetectorTest::deadbandAndDelay()
+{
+    QFETCH(float, deadband);
+    QFETCH(QString, seconds);
+    Rig rig;
+    rig.filters.temperatureDeadband[3] = rig.filters.currentDeadband[3] = deadband;
+    QFETCH(int, delay);
+    rig.filters.delaySeconds[3] = delay;
+    QStringList said;
+    for (const QString &step : seconds.split(QLatin1Char(' '))) {
+        if (step == QLatin1String("c")) {
+            rig.detector.clear();
+            continue;
+        }
+        const bool current = step.startsWith(QLatin1Char('i'));
+        const QStringList valueTimes = step.mid(current ? 1 : 0).split(QLatin1Char('*'));
+        for (int n = valueTimes.value(1, QStringLiteral("1")).toInt(); n > 0; --n) {
+            rig.readings.deviceTemperature[3] = current ? 25.0f : valueTimes[0].toFloat();
+            rig.readings.deviceCurrent[3] = current ? valueTimes[0].toFloat() : 1.0f;
+            said += rig.second();
+        }
+    }
+    QTEST(said, "expected");
 }
 
 QTEST_APPLESS_MAIN(AlarmDetectorTest)

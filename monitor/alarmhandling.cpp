@@ -1,0 +1,120 @@
+#include "monitor/alarmhandling.h"
+
+#include "monitor/alarmsound.h"
+#include "storage/alarmjournal.h"
+#include "storage/alarmsettingsstore.h"
+
+#include <QDateTime>
+
+AlarmHandling::AlarmHandling(const QString &dataDirectory, QObject *parent)
+    : QObject(parent),
+      alarmJournal(new AlarmJournal(dataDirectory, this)),
+      alarmSound(new AlarmSound(this))
+{
+    // Without the database the defaults judge as before; they are read again on no later
+    // occasion, so a database that comes back later keeps these until the next start.
+    AlarmSettingsStore(alarmJournal->database()).load(&filterSettings);
+}
+
+AlarmHandling::~AlarmHandling() = default;
+
+QString AlarmHandling::countText() const
+{
+    return tr("报警 %1 │ 未确认 %2").arg(rows.openCount()).arg(rows.unacknowledgedCount());
+}
+
+void AlarmHandling::takeEvents(const QVector<AlarmDetector::Event> &events,
+                               const QString &timeText, const QDateTime &now)
+{
+    if (events.isEmpty())
+        return;
+    QVector<JournalEvent> journal;
+    journal.reserve(events.size());
+    for (const AlarmDetector::Event &event : events) {
+        const int device = AlarmDetector::deviceOf(event.code, event.kind);
+        JournalEvent entry;
+        entry.device = device;
+        entry.kind = event.kind;
+        entry.event = event.recovery ? QStringLiteral("recovery") : QStringLiteral("alarm");
+        entry.timeText = timeText;
+        entry.epochMs = now.toMSecsSinceEpoch();
+        entry.value = double(event.value);
+        entry.limit = double(event.limit);
+        entry.text = AlarmDetector::eventText(event);
+        if (!event.recovery) {
+            entry.beganMs = event.beganMs > 0 ? event.beganMs : entry.epochMs;
+            entries[event.row] = {device, event.kind, entry.text};
+            rows.raised(event.row);
+        } else {
+            rows.recovered(event.row);
+        }
+        journal.append(entry);
+        emit rowStateChanged(event.row);
+    }
+    alarmJournal->append(journal);
+    stateChanged();
+}
+
+void AlarmHandling::acknowledge(const QVector<int> &chosenRows, const QString &timeText,
+                                const QDateTime &now)
+{
+    const QVector<int> changed = rows.acknowledge(chosenRows);
+    if (changed.isEmpty())
+        return;
+    QVector<JournalEvent> journal;
+    for (int row : changed) {
+        JournalEvent entry = stationEvent("acknowledge", entries[row].text, timeText, now);
+        entry.device = entries[row].device;
+        entry.kind = entries[row].kind;
+        journal.append(entry);
+        emit rowStateChanged(row);
+    }
+    alarmJournal->append(journal);
+    stateChanged();
+}
+
+void AlarmHandling::silence(const QString &timeText, const QDateTime &now)
+{
+    if (!rows.silence())
+        return;
+    alarmJournal->append({stationEvent("silence", tr("消音"), timeText, now)});
+    stateChanged();
+}
+
+void AlarmHandling::clear(const QString &timeText, const QDateTime &now)
+{
+    rows.clear();
+    entries.fill(Entry());
+    alarmJournal->append({stationEvent("clear", tr("清除数据"), timeText, now)});
+    stateChanged();
+}
+
+bool AlarmHandling::applyFilters(int firstDevice, int lastDevice, float temperatureDeadband,
+                                 float currentDeadband, int delaySeconds, QString *error)
+{
+    // In force at once, as the limits are; stored so they survive a restart.
+    for (int device = qMax(firstDevice, 1); device <= qMin(lastDevice, kDevices); ++device) {
+        filterSettings.temperatureDeadband[device - 1] = temperatureDeadband;
+        filterSettings.currentDeadband[device - 1] = currentDeadband;
+        filterSettings.delaySeconds[device - 1] = delaySeconds;
+    }
+    return AlarmSettingsStore(alarmJournal->database())
+        .save(firstDevice, lastDevice, temperatureDeadband, currentDeadband, delaySeconds, error);
+}
+
+JournalEvent AlarmHandling::stationEvent(const char *event, const QString &text,
+                                         const QString &timeText, const QDateTime &now) const
+{
+    JournalEvent entry;
+    entry.event = QLatin1String(event);
+    entry.timeText = timeText;
+    entry.epochMs = now.toMSecsSinceEpoch();
+    entry.text = text;
+    return entry;
+}
+
+void AlarmHandling::stateChanged()
+{
+    alarmSound->setSounding(rows.sounding());
+    emit countsChanged();
+}

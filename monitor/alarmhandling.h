@@ -1,0 +1,70 @@
+#pragma once
+
+#include "monitor/alarmacknowledgement.h"
+#include "monitor/alarmdetector.h"
+#include "monitor/alarmfilter.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+#include <array>
+
+class AlarmJournal;
+class AlarmSound;
+class QDateTime;
+struct JournalEvent;
+
+// What happens to an alarm once it is detected: its acknowledgement state, the tone, the
+// journal entry, and the deadband and delay it is judged with. Knows no widget: the window
+// writes the alarm table as before and repaints the rows it is told about.
+class AlarmHandling : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AlarmHandling(const QString &dataDirectory, QObject *parent = nullptr);
+    ~AlarmHandling() override;
+
+    const AlarmFilterSettings &filters() const { return filterSettings; }
+    AlarmAcknowledgement::State state(int row) const { return rows.state(row); }
+    // "报警 3 │ 未确认 2"
+    QString countText() const;
+    bool anyUnacknowledged() const { return rows.unacknowledgedCount() > 0; }
+    bool sounding() const { return rows.sounding(); }
+    AlarmJournal *journal() const { return alarmJournal; }
+    AlarmSound *sound() const { return alarmSound; }
+
+    // One evaluation tick's events, at the time text the alarm table shows; one journal
+    // transaction for all of them.
+    void takeEvents(const QVector<AlarmDetector::Event> &events, const QString &timeText,
+                    const QDateTime &now);
+    // The rows chosen in the alarm list, or every unacknowledged one when none is chosen.
+    void acknowledge(const QVector<int> &chosenRows, const QString &timeText, const QDateTime &now);
+    void silence(const QString &timeText, const QDateTime &now);
+    void clear(const QString &timeText, const QDateTime &now);
+    // Stored in the station database; false with the reason when it could not be.
+    bool applyFilters(int firstDevice, int lastDevice, float temperatureDeadband,
+                      float currentDeadband, int delaySeconds, QString *error);
+
+signals:
+    void rowStateChanged(int row);
+    void countsChanged();
+
+private:
+    JournalEvent stationEvent(const char *event, const QString &text, const QString &timeText,
+                              const QDateTime &now) const;
+    void stateChanged();
+
+    struct Entry
+    {
+        int device = 0;
+        int kind = 0;
+        QString text;
+    };
+
+    AlarmAcknowledgement rows;
+    std::array<Entry, AlarmDetector::kTableRows> entries;
+    AlarmFilterSettings filterSettings;
+    AlarmJournal *alarmJournal = nullptr;
+    AlarmSound *alarmSound = nullptr;
+};

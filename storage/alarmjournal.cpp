@@ -1,0 +1,192 @@
+#include "storage/alarmjournal.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kSqliteFull = 13;
+
+void logLine(const QString &text)
+{
+    const QByteArray line = (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                             + QStringLiteral(" journal: ") + text).toLocal8Bit() + '\n';
+    std::fputs(line.constData(), stderr);
+    std::fflush(stderr);
+}
+
+QVariant realOrNull(double value)
+{
+    return qIsNaN(value) ? QVariant(QVariant::Double) : QVariant(value);
+}
+
+} // namespace
+
+AlarmJournal::AlarmJournal(const QString &dataDirectory, QObject *parent, int retryMs)
+    : QObject(parent), db(dataDirectory)
+{
+    retryTimer.setInterval(retryMs);
+    connect(&retryTimer, &QTimer::timeout, this, &AlarmJournal::flush);
+    drainTimer.setSingleShot(true);
+    drainTimer.setInterval(0);
+    connect(&drainTimer, &QTimer::timeout, this, &AlarmJournal::flush);
+    flush();
+}
+
+// A backlog still going out is finished; what cannot be written is at least counted.
+AlarmJournal::~AlarmJournal()
+{
+    QString reason;
+    int code = 0;
+    while (!waiting.empty() && db.isOpen() && writeOldest(&reason, &code)) {
+    }
+    if (waitingEvents > 0)
+        logLine(tr("报警日志关闭，%1 条事件未能写入").arg(waitingEvents));
+}
+
+QString AlarmJournal::fault() const
+{
+    return currentFault;
+}
+
+int AlarmJournal::pendingCount() const
+{
+    return waitingEvents;
+}
+
+StationDatabase *AlarmJournal::database()
+{
+    return &db;
+}
+
+bool AlarmJournal::append(const QVector<JournalEvent> &events)
+{
+    if (events.isEmpty())
+        return true;
+    waiting.push_back(events);
+    waitingEvents += events.size();
+    // Whole ticks go, so what is written later is still tick by tick.
+    while (waitingEvents > pendingLimit && waiting.size() > 1) {
+        waitingEvents -= waiting.front().size();
+        dropped += waiting.front().size();
+        waiting.pop_front();
+    }
+    return flush();
+}
+
+bool AlarmJournal::flush()
+{
+    QString reason;
+    int code = 0;
+    // Corruption found while writing is set aside once, and the events go to a fresh file.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!db.isOpen() && !db.open(&reason)) {
+            reportSetAside();
+            reportFault(db.lastResultCode(), reason);
+            return false;
+        }
+        reportSetAside();
+        if (writeOldest(&reason, &code)) {
+            reportRecovered();
+            if (waiting.empty())
+                return true;
+            drainTimer.start();
+            return false;
+        }
+        if (!StationDatabase::isCorruption(code) || !db.setAside(&reason))
+            break;
+    }
+    reportFault(code, reason);
+    return false;
+}
+
+// The oldest waiting ticks in one transaction, all of them or none.
+bool AlarmJournal::writeOldest(QString *reason, int *code)
+{
+    if (waiting.empty())
+        return true;
+    std::size_t ticks = 0;
+    int events = 0;
+    while (ticks < waiting.size() && events < kEventsPerTransaction)
+        events += waiting.at(ticks++).size();
+    const QSqlDatabase connection = db.database();
+    QSqlQuery insert(connection);
+    QSqlError failure;
+    bool done = insert.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    done = done && insert.prepare(QStringLiteral(
+        "INSERT INTO alarm_journal (device, kind, event, time_text, epoch_ms, value, limit_value,"
+        " text, began_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (auto tick = waiting.cbegin(); done && tick != waiting.cbegin() + ticks; ++tick) {
+        for (const JournalEvent &event : *tick) {
+            insert.bindValue(0, event.device);
+            insert.bindValue(1, event.kind);
+            insert.bindValue(2, event.event);
+            insert.bindValue(3, event.timeText);
+            insert.bindValue(4, event.epochMs);
+            insert.bindValue(5, realOrNull(event.value));
+            insert.bindValue(6, realOrNull(event.limit));
+            insert.bindValue(7, event.text);
+            insert.bindValue(8, event.beganMs == 0 ? QVariant(QVariant::LongLong) : QVariant(event.beganMs));
+            if (!(done = insert.exec()))
+                break;
+        }
+    }
+    failure = insert.lastError();
+    insert.finish();
+    if (done) {
+        QSqlQuery commit(connection);
+        done = commit.exec(QStringLiteral("COMMIT"));
+        failure = commit.lastError();
+    }
+    if (!done) {
+        // SQLite rolls some failures back itself; for the rest nothing half-written may stay.
+        QSqlQuery(connection).exec(QStringLiteral("ROLLBACK"));
+        *code = StationDatabase::resultCode(failure);
+        *reason = failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
+        return false;
+    }
+    waiting.erase(waiting.begin(), waiting.begin() + ticks);
+    waitingEvents -= events;
+    return true;
+}
+
+void AlarmJournal::reportFault(int code, const QString &reason)
+{
+    const QString text = code == kSqliteFull ? tr("报警日志无法写入：磁盘空间不足")
+                                             : tr("报警日志无法写入：%1").arg(reason);
+    if (text == currentFault)
+        return;
+    if (currentFault.isEmpty()) {
+        logLine(code == kSqliteFull ? text + QStringLiteral(" (") + reason + QLatin1Char(')') : text);
+        retryTimer.start();
+    }
+    currentFault = text;
+    emit faultChanged(currentFault);
+}
+
+void AlarmJournal::reportRecovered()
+{
+    if (currentFault.isEmpty())
+        return;
+    retryTimer.stop();
+    currentFault.clear();
+    QString line = tr("报警日志恢复写入");
+    if (dropped > droppedReported)
+        line += tr("，等待时丢弃 %1 条").arg(dropped - droppedReported);
+    droppedReported = dropped;
+    logLine(line);
+    emit faultChanged(currentFault);
+}
+
+void AlarmJournal::reportSetAside()
+{
+    if (db.setAsidePath().isEmpty() || db.setAsidePath() == reportedSetAside)
+        return;
+    reportedSetAside = db.setAsidePath();
+    logLine(tr("报警日志文件损坏，已移至 %1，另建新文件").arg(QFileInfo(reportedSetAside).fileName()));
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "storage/stationdatabase.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+#include <QtNumeric>
+
+#include <deque>
+
+struct JournalEvent
+{
+    int device = 0;        // 1..200, 0 for the whole station
+    int kind = 0;          // 1 temperature, 2 voltage, 3 current, 0 the whole station
+    QString event;         // "alarm", "recovery", "acknowledge", "silence", "clear"
+    QString timeText;      // as the alarm table shows it
+    qint64 epochMs = 0;    // UTC
+    double value = qQNaN();   // NaN is stored as NULL
+    double limit = qQNaN();   // NaN is stored as NULL
+    QString text;          // "5温度异常"
+    qint64 beganMs = 0;    // 0 is stored as NULL
+};
+
+// Every alarm, recovery and operator action, kept in the station database tick by tick.
+// A database that cannot be opened or written stops nothing: the events wait in memory and
+// the operator is told until they are written.
+class AlarmJournal : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Bounds what a long fault holds in memory (some tens of MB); beyond it the oldest ticks go.
+    static constexpr int kDefaultPendingLimit = 100000;
+    // Whole ticks up to about this many events go in one transaction, so a backlog goes out
+    // in slices of some tens of milliseconds, the GUI thread running between them.
+    static constexpr int kEventsPerTransaction = 2000;
+
+    explicit AlarmJournal(const QString &dataDirectory, QObject *parent = nullptr, int retryMs = 10000);
+    ~AlarmJournal() override;
+    // One tick's events in one transaction, committed with full sync before it returns; an
+    // empty list touches nothing. When the database cannot be opened or written the events
+    // wait in memory, in order, and go out with the next write that succeeds (a retry timer
+    // also tries every retryMs). False when they could not be written now, also while they
+    // wait behind a backlog that is still going out.
+    bool append(const QVector<JournalEvent> &events);
+    QString fault() const;       // empty while it works; else a short reason for the status bar
+    int pendingCount() const;
+    StationDatabase *database(); // for the journal view and the settings store
+
+    // Events given up because too many were waiting, since construction.
+    qint64 droppedCount() const { return dropped; }
+    void setPendingLimit(int events) { pendingLimit = events; }
+
+signals:
+    void faultChanged(const QString &fault); // empty again when it recovers
+
+private:
+    bool flush();
+    bool writeOldest(QString *reason, int *code);
+    void retry();
+    void reportFault(int code, const QString &reason);
+    void reportRecovered();
+    void reportSetAside();
+
+    StationDatabase db;
+    std::deque<QVector<JournalEvent>> waiting;
+    int waitingEvents = 0;
+    int pendingLimit = kDefaultPendingLimit;
+    qint64 dropped = 0;
+    qint64 droppedReported = 0;
+    QString currentFault;
+    QString reportedSetAside;
+    QTimer retryTimer;
+    QTimer drainTimer;
+};

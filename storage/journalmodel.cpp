@@ -1,0 +1,258 @@
+#include "storage/journalmodel.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <cmath>
+
+namespace {
+
+constexpr int kColumns = 8;
+constexpr int kExportPageRows = 5000;
+constexpr int kLastDevice = 200;
+
+QString number(qint64 value)
+{
+    return QString::number(value);
+}
+
+// The index on (device, epoch_ms) hands each device's events over newest first; one arm per
+// device lets SQLite merge those streams lazily, so a page reads little more than its own rows
+// whatever the range. One query over a device range would sort every matching event first.
+// Only integers go into the text.
+QString pageQuery(const JournalFilter &filter, const qint64 *afterMs, const qint64 *afterId,
+                  int limit)
+{
+    QVector<int> devices;
+    if (filter.kind == 0)
+        devices << 0;
+    for (int device = qMax(1, filter.firstDevice); device <= qMin(kLastDevice, filter.lastDevice);
+         ++device)
+        devices << device;
+    if (devices.isEmpty())
+        return QString();
+
+    qint64 upper = filter.toMs;
+    QString condition;
+    if (filter.kind != 0)
+        condition += QStringLiteral(" AND kind = ") + number(filter.kind);
+    if (afterMs) {
+        upper = qMin(upper, *afterMs);
+        condition += QStringLiteral(" AND (epoch_ms < %1 OR id < %2)")
+                         .arg(number(*afterMs), number(*afterId));
+    }
+    const QString head = QStringLiteral(
+        "SELECT id, epoch_ms, device, kind, event, time_text, text, value, limit_value, began_ms "
+        "FROM alarm_journal WHERE device = ");
+    const QString range = QStringLiteral(" AND epoch_ms BETWEEN %1 AND %2")
+                              .arg(number(filter.fromMs), number(upper)) +
+                          condition;
+    QStringList arms;
+    arms.reserve(devices.size());
+    for (int device : devices)
+        arms << head + number(device) + range;
+    return arms.join(QStringLiteral(" UNION ALL ")) +
+           QStringLiteral(" ORDER BY epoch_ms DESC, id DESC LIMIT ") + number(limit);
+}
+
+QString kindText(int kind)
+{
+    switch (kind) {
+    case 1:
+        return QStringLiteral("温度");
+    case 2:
+        return QStringLiteral("电压");
+    case 3:
+        return QStringLiteral("电流");
+    default:
+        return QString();
+    }
+}
+
+QString eventText(const QString &event)
+{
+    static const QHash<QString, QString> names{
+        {QStringLiteral("alarm"), QStringLiteral("报警")},
+        {QStringLiteral("recovery"), QStringLiteral("恢复")},
+        {QStringLiteral("acknowledge"), QStringLiteral("确认")},
+        {QStringLiteral("silence"), QStringLiteral("消音")},
+        {QStringLiteral("clear"), QStringLiteral("清除")},
+    };
+    return names.value(event, event);
+}
+
+QString valueText(double value)
+{
+    return std::isnan(value) ? QString() : QString::number(value);
+}
+
+double storedValue(const QVariant &value)
+{
+    return value.isNull() ? qQNaN() : value.toDouble();
+}
+
+} // namespace
+
+JournalModel::JournalModel(const QSqlDatabase &database, const JournalFilter &filter,
+                           QObject *parent)
+    : QAbstractTableModel(parent), database(database)
+{
+    setFilter(filter);
+}
+
+void JournalModel::setFilter(const JournalFilter &filter)
+{
+    beginResetModel();
+    current = filter;
+    rows.clear();
+    lastError.clear();
+    exhausted = !readPage(database, current, nullptr, kPageRows, &rows, &lastError) ||
+                rows.size() < kPageRows;
+    endResetModel();
+    if (!lastError.isEmpty())
+        emit failed(lastError);
+}
+
+QStringList JournalModel::headings()
+{
+    return {tr("时间"), tr("设备"), tr("类别"), tr("事件"),
+            tr("内容"), tr("数值"), tr("限值"), tr("开始时间")};
+}
+
+bool JournalModel::forEachRow(const QSqlDatabase &database, const JournalFilter &filter,
+                              const std::function<bool(const QStringList &)> &row,
+                              QString *error)
+{
+    QVector<Event> page;
+    Event last;
+    bool first = true;
+    for (;;) {
+        page.clear();
+        if (!readPage(database, filter, first ? nullptr : &last, kExportPageRows, &page, error))
+            return false;
+        for (const Event &event : page) {
+            QStringList texts;
+            texts.reserve(kColumns);
+            for (int column = 0; column < kColumns; ++column)
+                texts << cellText(event, column);
+            if (!row(texts))
+                return true;
+        }
+        if (page.size() < kExportPageRows)
+            return true;
+        last = page.last();
+        first = false;
+    }
+}
+
+bool JournalModel::readPage(const QSqlDatabase &database, const JournalFilter &filter,
+                            const Event *after, int limit, QVector<Event> *page, QString *error)
+{
+    const QString sql = pageQuery(filter, after ? &after->epochMs : nullptr,
+                                  after ? &after->id : nullptr, limit);
+    if (sql.isEmpty())
+        return true;
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(sql)) {
+        if (error)
+            *error = query.lastError().text();
+        return false;
+    }
+    while (query.next()) {
+        Event event;
+        event.id = query.value(0).toLongLong();
+        event.epochMs = query.value(1).toLongLong();
+        event.device = query.value(2).toInt();
+        event.kind = query.value(3).toInt();
+        event.event = query.value(4).toString();
+        event.timeText = query.value(5).toString();
+        event.text = query.value(6).toString();
+        event.value = storedValue(query.value(7));
+        event.limit = storedValue(query.value(8));
+        event.beganMs = query.value(9).toLongLong();
+        page->append(event);
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+QString JournalModel::cellText(const Event &event, int column)
+{
+    switch (column) {
+    case 0:
+        return event.timeText;
+    case 1:
+        return event.device == 0 ? QString() : number(event.device);
+    case 2:
+        return kindText(event.kind);
+    case 3:
+        return eventText(event.event);
+    case 4:
+        return event.text;
+    case 5:
+        return valueText(event.value);
+    case 6:
+        return valueText(event.limit);
+    case 7:
+        return event.beganMs == 0 ? QString()
+                                  : QDateTime::fromMSecsSinceEpoch(event.beganMs)
+                                        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    default:
+        return QString();
+    }
+}
+
+int JournalModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : rows.size();
+}
+
+int JournalModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant JournalModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows.size())
+        return QVariant();
+    return cellText(rows.at(index.row()), index.column());
+}
+
+QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < kColumns)
+        return headings().at(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+bool JournalModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && !exhausted;
+}
+
+void JournalModel::fetchMore(const QModelIndex &parent)
+{
+    if (parent.isValid() || exhausted)
+        return;
+    QVector<Event> page;
+    const Event *last = rows.isEmpty() ? nullptr : &rows.last();
+    if (!readPage(database, current, last, kPageRows, &page, &lastError)) {
+        exhausted = true;
+        emit failed(lastError);
+        return;
+    }
+    exhausted = page.size() < kPageRows;
+    if (page.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), rows.size(), rows.size() + page.size() - 1);
+    rows += page;
+    endInsertRows();
+}

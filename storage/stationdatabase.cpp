@@ -1,0 +1,239 @@
+#include "storage/stationdatabase.h"
+
+#include <QAtomicInt>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+namespace {
+
+// SQLite's primary result codes; its header is not at hand where Qt brings its own copy.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADatabase = 26;
+
+struct Migration
+{
+    int version;
+    QStringList statements;
+};
+
+// Applied in order, each step in one transaction with the version it reaches, so a kill
+// part-way leaves the file at the step before and the next start does it again.
+const QVector<Migration> &migrations()
+{
+    static const QVector<Migration> steps = {
+        {1,
+         {QStringLiteral("CREATE TABLE alarm_journal ("
+                         " id INTEGER PRIMARY KEY,"
+                         " device INTEGER NOT NULL,"
+                         " kind INTEGER NOT NULL,"
+                         " event TEXT NOT NULL,"
+                         " time_text TEXT NOT NULL,"
+                         " epoch_ms INTEGER NOT NULL,"
+                         " value REAL,"
+                         " limit_value REAL,"
+                         " text TEXT NOT NULL,"
+                         " began_ms INTEGER)"),
+          QStringLiteral("CREATE INDEX alarm_journal_device_time ON alarm_journal(device, epoch_ms)"),
+          QStringLiteral("CREATE TABLE alarm_settings ("
+                         " device INTEGER PRIMARY KEY,"
+                         " temperature_deadband REAL NOT NULL DEFAULT 0,"
+                         " current_deadband REAL NOT NULL DEFAULT 0,"
+                         " delay_seconds INTEGER NOT NULL DEFAULT 0)")}},
+    };
+    return steps;
+}
+
+QString nextConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("kestro-station-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+} // namespace
+
+StationDatabase::StationDatabase(const QString &dataDirectory)
+    : path(QDir(dataDirectory).filePath(QStringLiteral("kestro.db"))),
+      connectionName(nextConnectionName())
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    db.setDatabaseName(path);
+    // Only another process could hold the lock; the GUI thread does not wait long for it.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=50"));
+}
+
+StationDatabase::~StationDatabase()
+{
+    close();
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+QString StationDatabase::filePath() const
+{
+    return path;
+}
+
+QSqlDatabase StationDatabase::database() const
+{
+    return QSqlDatabase::database(connectionName, false);
+}
+
+bool StationDatabase::isOpen() const
+{
+    return ready;
+}
+
+void StationDatabase::close()
+{
+    ready = false;
+    QSqlDatabase db = database();
+    db.close();
+}
+
+int StationDatabase::resultCode(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    // Extended codes carry the primary one in their low byte.
+    return ok ? code & 0xff : 0;
+}
+
+bool StationDatabase::isCorruption(int resultCode)
+{
+    return resultCode == kSqliteCorrupt || resultCode == kSqliteNotADatabase;
+}
+
+bool StationDatabase::open(QString *error)
+{
+    if (ready)
+        return true;
+    QString reason;
+    bool corrupted = false;
+    ready = openOnce(&corrupted, &reason);
+    if (!ready && corrupted && setAside(&reason))
+        ready = openOnce(&corrupted, &reason);
+    if (!ready && error)
+        *error = reason;
+    return ready;
+}
+
+bool StationDatabase::fail(const QSqlError &sqlError, QString *reason)
+{
+    lastCode = resultCode(sqlError);
+    *reason = sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText();
+    close();
+    return false;
+}
+
+bool StationDatabase::openOnce(bool *corrupted, QString *error)
+{
+    *corrupted = false;
+    lastCode = 0;
+    QSqlDatabase db = database();
+    if (!db.open()) {
+        *corrupted = isCorruption(resultCode(db.lastError()));
+        return fail(db.lastError(), error);
+    }
+    QSqlQuery query(db);
+    // Checked before anything is written, so a corrupted file is set aside as it was found.
+    // The check reads every page (about 3.5 ms a megabyte): a larger journal is only read
+    // at its header here, and damage further in shows as SQLITE_CORRUPT on the next write,
+    // which sets the file aside then.
+    constexpr qint64 kCheckedBytes = 8 * 1024 * 1024;
+    const QString check = QFileInfo(filePath()).size() <= kCheckedBytes
+                              ? QStringLiteral("PRAGMA quick_check")
+                              : QStringLiteral("PRAGMA schema_version");
+    if (!query.exec(check) || !query.next()) {
+        *corrupted = isCorruption(resultCode(query.lastError()));
+        return fail(query.lastError(), error);
+    }
+    const QString verdict = query.value(0).toString();
+    if (check.endsWith(QLatin1String("quick_check")) && verdict != QLatin1String("ok")) {
+        *corrupted = true;
+        lastCode = kSqliteCorrupt;
+        *error = QStringLiteral("quick_check: ") + verdict;
+        close();
+        return false;
+    }
+    query.finish();
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next())
+        return fail(query.lastError(), error);
+    if (query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        *error = QStringLiteral("journal_mode stays ") + query.value(0).toString();
+        close();
+        return false;
+    }
+    query.finish();
+    // Per connection: in WAL mode only FULL syncs the log at every commit.
+    if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+        return fail(query.lastError(), error);
+    return migrate(error);
+}
+
+bool StationDatabase::migrate(QString *error)
+{
+    QSqlDatabase db = database();
+    int version = 0;
+    {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            return fail(query.lastError(), error);
+        version = query.value(0).toInt();
+    }
+    for (const Migration &step : migrations()) {
+        if (step.version <= version)
+            continue;
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return fail(query.lastError(), error);
+        bool done = true;
+        for (const QString &statement : step.statements)
+            done = done && query.exec(statement);
+        done = done && query.exec(QStringLiteral("PRAGMA user_version = %1").arg(step.version));
+        done = done && query.exec(QStringLiteral("COMMIT"));
+        if (!done) {
+            const QSqlError failure = query.lastError();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return fail(failure, error);
+        }
+        version = step.version;
+    }
+    return true;
+}
+
+bool StationDatabase::setAside(QString *error)
+{
+    close();
+    const QFileInfo info(path);
+    QDir dir = info.dir();
+    const QStringList companions = {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")};
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString name = QStringLiteral("kestro-corrupt-%1.db").arg(stamp);
+    // Two in the same second keep their own names; nothing is overwritten.
+    for (int n = 2;; ++n) {
+        bool taken = false;
+        for (const QString &suffix : companions)
+            taken = taken || QFileInfo::exists(dir.filePath(name + suffix));
+        if (!taken)
+            break;
+        name = QStringLiteral("kestro-corrupt-%1-%2.db").arg(stamp).arg(n);
+    }
+    // The log first: left beside a fresh file it would be replayed into it.
+    for (const QString &suffix : {companions.at(1), companions.at(2), companions.at(0)}) {
+        QFile file(path + suffix);
+        if (file.exists() && !file.rename(dir.filePath(name + suffix))) {
+            if (error)
+                *error = QStringLiteral("cannot set aside %1: %2")
+                             .arg(info.fileName() + suffix, file.errorString());
+            return false;
+        }
+    }
+    lastSetAside = dir.filePath(name);
+    return true;
+}

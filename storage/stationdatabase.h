@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+class QSqlError;
+
+// The station's one database file, kestro.db in the data folder, on a connection of its own:
+// write-ahead log, every commit synced, the schema brought to kSchemaVersion step by step.
+// Later tables join it as further migration steps.
+class StationDatabase
+{
+public:
+    static constexpr int kSchemaVersion = 1;
+
+    explicit StationDatabase(const QString &dataDirectory); // dataDirectory/kestro.db, own connection name
+    ~StationDatabase();                                     // closes, removes its connection
+
+    // Opens (creating) the file, WAL + synchronous=FULL, migrates to kSchemaVersion. A file that
+    // is not a database or fails PRAGMA quick_check is renamed (with its -wal and -shm) to
+    // "kestro-corrupt-yyyyMMdd-hhmmss.db" and a fresh one made; nothing is deleted. False, with
+    // the reason, when it cannot be opened or migrated; calling open() again retries.
+    bool open(QString *error = nullptr);
+    bool isOpen() const;
+    void close();
+    QSqlDatabase database() const;   // the connection (valid while open)
+    QString filePath() const;
+
+    // Closes and renames the file and its companions as open() does with a corrupted one,
+    // for corruption found later, while writing; the next open() starts a fresh file.
+    bool setAside(QString *error = nullptr);
+    // The name the last corrupted file was given; empty when none was set aside.
+    QString setAsidePath() const { return lastSetAside; }
+    // SQLite's primary result code of the last failure of open(): 13 for a full disk.
+    int lastResultCode() const { return lastCode; }
+
+    // SQLite's primary result code behind a Qt error, 0 when it carries none.
+    static int resultCode(const QSqlError &error);
+    static bool isCorruption(int resultCode);
+
+private:
+    bool openOnce(bool *corrupted, QString *error);
+    bool migrate(QString *error);
+    bool fail(const QSqlError &error, QString *reason);
+
+    QString path;
+    QString connectionName;
+    QString lastSetAside;
+    int lastCode = 0;
+    bool ready = false;
+};
