@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QVector>
 
 class QLineEdit;
 class QObject;
@@ -18,5 +20,14 @@ public:
     QLineEdit *field(const char *prefix, int device) const;
 
 private:
+    // Each prefix's fields by device, made at its first use: building the name for every
+    // look-up took most of the evaluation tick.
+    struct Column
+    {
+        QByteArray prefix;
+        QVector<QLineEdit *> byDevice;
+    };
+
     QHash<QString, QLineEdit *> byName;
+    mutable QVector<Column> columns;
 };

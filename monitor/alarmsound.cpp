@@ -1,4 +1,4 @@
-#include "alarmsound.h"
+#include "monitor/alarmsound.h"
 
 #include <QApplication>
 #include <QAudioDeviceInfo>
