@@ -138,14 +138,7 @@ bool AlarmJournal::writeOldest(QString *reason, int *code)
     }
     failure = insert.lastError();
     insert.finish();
-    if (done) {
-        QSqlQuery commit(connection);
-        done = commit.exec(QStringLiteral("COMMIT"));
-        failure = commit.lastError();
-    }
-    if (!done) {
-        // SQLite rolls some failures back itself; for the rest nothing half-written may stay.
-        QSqlQuery(connection).exec(QStringLiteral("ROLLBACK"));
+    if (!StationDatabase::finishTransaction(connection, done, &failure)) {
         *code = StationDatabase::resultCode(failure);
         *reason = failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
         return false;

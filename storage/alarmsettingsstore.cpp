@@ -67,15 +67,8 @@ bool AlarmSettingsStore::save(int firstDevice, int lastDevice, float temperature
     }
     QSqlError failure = query.lastError();
     query.finish();
-    if (done) {
-        QSqlQuery commit(connection);
-        done = commit.exec(QStringLiteral("COMMIT"));
-        failure = commit.lastError();
-    }
-    if (!done) {
-        QSqlQuery(connection).exec(QStringLiteral("ROLLBACK"));
-        if (error)
-            *error = reasonOf(failure);
-    }
+    done = StationDatabase::finishTransaction(connection, done, &failure);
+    if (!done && error)
+        *error = reasonOf(failure);
     return done;
 }

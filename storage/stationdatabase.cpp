@@ -104,6 +104,21 @@ int StationDatabase::resultCode(const QSqlError &error)
     return ok ? code & 0xff : 0;
 }
 
+bool StationDatabase::finishTransaction(const QSqlDatabase &connection, bool done,
+                                        QSqlError *failure)
+{
+    if (done) {
+        QSqlQuery commit(connection);
+        done = commit.exec(QStringLiteral("COMMIT"));
+        if (!done)
+            *failure = commit.lastError();
+    }
+    // SQLite rolls some failures back itself; for the rest nothing half-written may stay.
+    if (!done)
+        QSqlQuery(connection).exec(QStringLiteral("ROLLBACK"));
+    return done;
+}
+
 bool StationDatabase::isCorruption(int resultCode)
 {
     return resultCode == kSqliteCorrupt || resultCode == kSqliteNotADatabase;

@@ -36,6 +36,10 @@ public:
 
     // SQLite's primary result code behind a Qt error, 0 when it carries none.
     static int resultCode(const QSqlError &error);
+    // Ends a transaction begun with BEGIN IMMEDIATE: commits when done (Qt's own commit()
+    // drops SQLite's result code), else rolls back, so nothing half-written stays. False,
+    // with *failure updated, when it did not commit.
+    static bool finishTransaction(const QSqlDatabase &connection, bool done, QSqlError *failure);
     static bool isCorruption(int resultCode);
 
 private:

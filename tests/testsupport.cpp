@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSerialPort>
 #include <QSettings>
 #include <QStandardPaths>
@@ -283,4 +284,20 @@ bool SmallDisk::fill(qint64 leave)
 void SmallDisk::release()
 {
     QFile::remove(dir.filePath(QStringLiteral(".filler")));
+}
+
+KillCampaign::KillCampaign(const char *name, int defaultKills)
+{
+    bool ok = false;
+    kills = qEnvironmentVariableIntValue("KESTRO_SOAK_KILLS", &ok);
+    if (!ok || kills <= 0)
+        kills = defaultKills;
+    longestMs = qEnvironmentVariableIntValue("KESTRO_SOAK_KILL_MS", &ok);
+    if (!ok || longestMs <= 0)
+        longestMs = 250;
+    seed = qEnvironmentVariable("KESTRO_SOAK_SEED").toUInt(&ok);
+    if (!ok)
+        seed = QRandomGenerator::system()->generate();
+    qInfo("%s: seed %u (KESTRO_SOAK_SEED=%u repeats it), offsets 1..%d ms", name, seed, seed,
+          longestMs);
 }

@@ -122,6 +122,17 @@ private:
     bool mounted = false;
 };
 
+// How a kill campaign runs: KESTRO_SOAK_KILLS kills (default `defaultKills`) at random
+// offsets of 1..KESTRO_SOAK_KILL_MS ms (default 250), from KESTRO_SOAK_SEED (default random),
+// which is printed under `name` so a failing run can be repeated.
+struct KillCampaign
+{
+    KillCampaign(const char *name, int defaultKills);
+    int kills;
+    int longestMs;
+    quint32 seed;
+};
+
 // The application object for a test. Leak checking pauses while it is made: the offscreen
 // platform plugin never frees the screen objects it makes then. Whatever the station and the
 // tests allocate afterwards is checked.

@@ -319,18 +319,10 @@ void tst_crashsafety::expectedContentIsWhatTheWritersProduce()
 
 void tst_crashsafety::killsLeaveEveryFileWhole()
 {
-    bool ok = false;
-    int kills = qEnvironmentVariableIntValue("KESTRO_SOAK_KILLS", &ok);
-    if (!ok || kills <= 0)
-        kills = 40;
-    int longest = qEnvironmentVariableIntValue("KESTRO_SOAK_KILL_MS", &ok);
-    if (!ok || longest <= 0)
-        longest = 250;
-    quint32 seed = qEnvironmentVariable("KESTRO_SOAK_SEED").toUInt(&ok);
-    if (!ok)
-        seed = QRandomGenerator::system()->generate();
-    qInfo("crash-safety: seed %u (KESTRO_SOAK_SEED=%u repeats it), offsets 1..%d ms", seed, seed, longest);
-    QRandomGenerator random(seed);
+    const KillCampaign campaign("crash-safety", 40);
+    const int kills = campaign.kills;
+    const int longest = campaign.longestMs;
+    QRandomGenerator random(campaign.seed);
 
     // Every fourth writer runs on a full disk: what it replaces must stay the old file.
     SmallDisk dir(64);

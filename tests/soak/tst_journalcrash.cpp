@@ -132,18 +132,10 @@ private slots:
 
 void tst_journalcrash::killsLoseNoCommittedTick()
 {
-    bool ok = false;
-    int kills = qEnvironmentVariableIntValue("KESTRO_SOAK_KILLS", &ok);
-    if (!ok || kills <= 0)
-        kills = 40;
-    int longest = qEnvironmentVariableIntValue("KESTRO_SOAK_KILL_MS", &ok);
-    if (!ok || longest <= 0)
-        longest = 250;
-    quint32 seed = qEnvironmentVariable("KESTRO_SOAK_SEED").toUInt(&ok);
-    if (!ok)
-        seed = QRandomGenerator::system()->generate();
-    qInfo("journal-crash: seed %u (KESTRO_SOAK_SEED=%u repeats it), offsets 1..%d ms", seed, seed, longest);
-    QRandomGenerator random(seed);
+    const KillCampaign campaign("journal-crash", 40);
+    const int kills = campaign.kills;
+    const int longest = campaign.longestMs;
+    QRandomGenerator random(campaign.seed);
 
     QTemporaryDir dir;
     const QString printed = dir.filePath("printed.txt");
@@ -172,6 +164,7 @@ void tst_journalcrash::killsLoseNoCommittedTick()
         // Only whole lines: a kill may land inside a print.
         const QList<QByteArray> lines = fileBytes(printed).split('\n');
         for (const QByteArray &line : lines.mid(0, lines.size() - 1)) {
+            bool ok = false;
             const qint64 k = line.toLongLong(&ok);
             if (!ok || k < from || k >= next)
                 faults << QString("kill %1: tick %2 was committed but is not there").arg(kill).arg(line.constData());
