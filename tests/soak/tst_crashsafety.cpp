@@ -79,6 +79,7 @@ private:
     QHash<int, int> lineCounts;
     int lastDay = -1;
     int lastSurplus = 0;
+    int surplusFloor = 0;
     int torn = 0;
     int leftoverFiles = 0;
 };
@@ -213,10 +214,15 @@ bool Harness::checkConsistency(int count, const QVector<int> &lines, bool full, 
     const int day = (count - 1) / HistoryStore::kLinesPerDay;
     const int filled = count - day * HistoryStore::kLinesPerDay;
     const int surplus = lines.at(day) - filled;
-    const int allowed = full ? surplus : (day == lastDay ? lastSurplus : 0) + 1;
+    // On a full disk the counter may also move on without its line, as for any unwritable
+    // history file: that day keeps the missing slot from then on.
+    const bool sameDay = day == lastDay;
+    const int lowest = full ? surplus : sameDay ? surplusFloor : 0;
+    const int allowed = full ? surplus : (sameDay ? lastSurplus : 0) + 1;
+    surplusFloor = qMin(lowest, 0);
     lastDay = day;
     lastSurplus = surplus;
-    if (surplus < 0 || surplus > allowed) {
+    if (surplus < lowest || surplus > allowed) {
         *fault = QStringLiteral("count %1 but %2 holds %3 lines")
                      .arg(count).arg(HistoryStore::dayFileName(day)).arg(lines.at(day));
         return false;
