@@ -80,6 +80,7 @@ private:
     int lastDay = -1;
     int lastSurplus = 0;
     int surplusFloor = 0;
+    bool tornPending = false;
     int torn = 0;
     int leftoverFiles = 0;
 };
@@ -217,11 +218,14 @@ bool Harness::checkConsistency(int count, const QVector<int> &lines, bool full, 
     // On a full disk the counter may also move on without its line, as for any unwritable
     // history file: that day keeps the missing slot from then on.
     const bool sameDay = day == lastDay;
+    // A line cut short at the last check becomes a line when the next start ends it.
     const int lowest = full ? surplus : sameDay ? surplusFloor : 0;
-    const int allowed = full ? surplus : (sameDay ? lastSurplus : 0) + 1;
+    const int allowed =
+        full ? surplus : (sameDay ? lastSurplus + (tornPending ? 1 : 0) : 0) + 1;
     surplusFloor = qMin(lowest, 0);
     lastDay = day;
     lastSurplus = surplus;
+    tornPending = checked.value(day).tornAt >= 0;
     if (surplus < lowest || surplus > allowed) {
         *fault = QStringLiteral("count %1 but %2 holds %3 lines")
                      .arg(count).arg(HistoryStore::dayFileName(day)).arg(lines.at(day));
