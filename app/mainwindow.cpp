@@ -13,6 +13,10 @@
 #include "monitor/alarmhandling.h"
 #include "monitor/alarmsound.h"
 #include "storage/alarmjournal.h"
+#include "site/passwordstore.h"
+#include "site/sitedialog.h"
+#include "site/sitelink.h"
+#include "site/sitesettings.h"
 #include "monitor/deviceevaluation.h"
 #include "monitor/threshold.h"
 #include "monitor/thresholdrange.h"
@@ -45,6 +49,7 @@
 #include <QTableWidget>
 #include <QTimerEvent>
 #include <cstdio>
+#include <memory>
 
 // The station code lives in a static library; referencing the bundle here keeps the
 // linker from dropping the backdrop images.
@@ -84,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
 
     initialiseStartup();
     setUpAlarmHandling();
+    setUpSiteLink();
     Chart_Init();
     setUpHistoryTable();
     connect(&historyQuery, &QFutureWatcher<HistoryQuery::Result>::finished, this,
@@ -235,6 +241,7 @@ void MainWindow::evaluationTick()
     }
     alarmHandling->takeEvents(events, ui->system_time->text(), now);
     showOpenAlarms();
+    publishDevices();
 }
 
 void MainWindow::recordAlarm(int code, int row, AlarmDetector::Kind kind)
@@ -348,6 +355,82 @@ void MainWindow::paintAlarmRow(int row)
         item->setFont(font);
         item->setToolTip(AlarmAcknowledgement::stateText(state));
     }
+}
+
+void MainWindow::setUpSiteLink()
+{
+    siteLink = new SiteLink(alarmHandling->journal(), this);
+    sitePassword = new PasswordStore(this);
+    siteStateLabel = new QLabel(ui->statusbar);
+    siteStateLabel->setObjectName(QStringLiteral("site_state"));
+    ui->statusbar->addPermanentWidget(siteStateLabel);
+    auto showState = [this](const QString &text) {
+        siteStateLabel->setText(text);
+        siteStateLabel->setVisible(!text.isEmpty());
+        if (siteDialog)
+            siteDialog->showState(text);
+    };
+    connect(siteLink, &SiteLink::statusChanged, this, showState);
+    showState(siteLink->statusText());
+    // Made at its first opening: most stations never open it, and start-up stays short.
+    connect(ui->site_button, &QPushButton::clicked, this, [this]() {
+        if (!siteDialog) {
+            siteDialog = new SiteDialog(this);
+            connect(siteDialog, &SiteDialog::settingsApplied, siteLink, &SiteLink::configure);
+        }
+        siteDialog->showState(siteLink->statusText());
+        siteDialog->exec();
+    });
+    auto publishLink = [this]() {
+        siteLink->setLinkState(concentratorLink->state(), concentratorLink->portName(),
+                               concentratorLink->counters());
+    };
+    connect(concentratorLink, &ConcentratorLink::stateChanged, siteLink, publishLink);
+    connect(concentratorLink, &ConcentratorLink::countersChanged, siteLink, publishLink);
+    connect(alarmHandling, &AlarmHandling::countsChanged, siteLink, [this]() {
+        siteLink->setActiveAlarms(alarmHandling->openCount(), alarmHandling->unacknowledgedCount(),
+                                  alarmHandling->activeAlarms());
+    });
+
+    const SiteSettings settings = SiteSettings::load();
+    if (!settings.enabled || !soleInstance)
+        return;
+    if (settings.user.isEmpty()) {
+        siteLink->configure(settings, QString());
+        publishLink();
+        return;
+    }
+    // The password comes from the secret store in its own time; publishing starts then.
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(sitePassword, &PasswordStore::passwordRead, siteLink,
+                    [this, settings, publishLink, once](const QString &password) {
+                        disconnect(*once);
+                        siteLink->configure(settings, password);
+                        publishLink();
+                    });
+    sitePassword->read();
+}
+
+// What each panel shows, for the site; nothing is built while the link is off.
+void MainWindow::publishDevices()
+{
+    if (!siteLink->isEnabled())
+        return;
+    QVector<SiteMessages::DeviceSnapshot> devices(kDeviceCount);
+    for (int device = 1; device <= kDeviceCount; ++device) {
+        SiteMessages::DeviceSnapshot &snapshot = devices[device - 1];
+        snapshot.device = device;
+        if (QLineEdit *name = panelFields->field(PanelPrefix::Name, device))
+            snapshot.name = name->text();
+        if (QLineEdit *location = panelFields->field(PanelPrefix::Location, device))
+            snapshot.location = location->text();
+        snapshot.temperature = evaluated.deviceTemperature[device - 1];
+        snapshot.voltage = evaluated.deviceVoltage[device - 1];
+        snapshot.current = evaluated.deviceCurrent[device - 1];
+        snapshot.status = evaluated.deviceStatusText[device - 1];
+        snapshot.online = snapshot.status == tr("在线");
+    }
+    siteLink->setDevices(devices);
 }
 
 void MainWindow::showAlarmCounts()

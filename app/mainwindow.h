@@ -18,6 +18,9 @@
 
 class Alarm;
 class AlarmHandling;
+class PasswordStore;
+class SiteDialog;
+class SiteLink;
 class ConcentratorLink;
 class Dialog;
 class MainWindowForm;
@@ -56,6 +59,8 @@ public:
     const DeviceReadings &readings() const { return evaluated; }
     const AlarmDetector &alarms() const { return alarmState; }
     AlarmHandling *alarmHandlingOf() const { return alarmHandling; }
+    SiteLink *siteLinkOf() const { return siteLink; }
+    SiteDialog *siteSettings() const { return siteDialog; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
     const TemperatureCurve &temperatureCurve() const { return curve; }
@@ -129,6 +134,8 @@ private:
     void setUpAlarmHandling();
     void paintAlarmRow(int row);
     void showAlarmCounts();
+    void setUpSiteLink();
+    void publishDevices();
     void applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
                          float lowerTemperature, float upperCurrent);
     void setUpLinkStatus();
@@ -187,6 +194,10 @@ private:
     AlarmHandling *alarmHandling = nullptr;
     QLabel *alarmCountLabel = nullptr;
     QLabel *journalFaultLabel = nullptr;
+    SiteLink *siteLink = nullptr;
+    SiteDialog *siteDialog = nullptr;
+    PasswordStore *sitePassword = nullptr;
+    QLabel *siteStateLabel = nullptr;
     HistoryWriteStatus historyWriteStatus;
     // Shown only while minute lines fail to reach the disk.
     QLabel *historyWriteLabel = nullptr;

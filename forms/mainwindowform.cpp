@@ -188,6 +188,8 @@ void MainWindowForm::buildCommandRowAndHeadings(QWidget *parent)
     alarm_record = button(parent, "alarm_record", 740, 610);
     // In the free stretch between the port and save buttons of the row.
     silence_button = button(parent, "silence_button", 270, 610);
+    // The site link's settings: seldom used, so out of the command row, in the free corner.
+    site_button = button(parent, "site_button", 20, 20);
     Device_selection = button(parent, "Device_selection", 830, 610);
     next_pageButton = button(parent, "next_pageButton", 920, 610);
     previous_pageButton = button(parent, "previous_pageButton", 1010, 610);
@@ -284,6 +286,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     Threshold_Settings_button->setText(tr("阈值设置"));
     alarm_record->setText(tr("报警记录"));
     silence_button->setText(tr("消音"));
+    site_button->setText(tr("远程发布"));
     Device_selection->setText(tr("设备选择"));
     next_pageButton->setText(tr("下一页"));
     previous_pageButton->setText(tr("上一页"));

@@ -84,6 +84,7 @@ public:
     QPushButton *Threshold_Settings_button = nullptr;
     QPushButton *alarm_record = nullptr;
     QPushButton *silence_button = nullptr;
+    QPushButton *site_button = nullptr;
     QPushButton *Device_selection = nullptr;
     QPushButton *next_pageButton = nullptr;
     QPushButton *previous_pageButton = nullptr;

@@ -43,7 +43,7 @@ void AlarmHandling::takeEvents(const QVector<AlarmDetector::Event> &events,
         entry.text = AlarmDetector::eventText(event);
         if (!event.recovery) {
             entry.beganMs = event.beganMs > 0 ? event.beganMs : entry.epochMs;
-            entries[event.row] = {device, event.kind, entry.text};
+            entries[event.row] = {device, event.kind, entry.text, now};
             rows.raised(event.row);
         } else {
             rows.recovered(event.row);
@@ -100,6 +100,20 @@ bool AlarmHandling::applyFilters(int firstDevice, int lastDevice, float temperat
     }
     return AlarmSettingsStore(alarmJournal->database())
         .save(firstDevice, lastDevice, temperatureDeadband, currentDeadband, delaySeconds, error);
+}
+
+QVector<SiteMessages::ActiveAlarm> AlarmHandling::activeAlarms() const
+{
+    QVector<SiteMessages::ActiveAlarm> active;
+    for (int row = 0; row < AlarmDetector::kTableRows; ++row) {
+        const AlarmAcknowledgement::State state = rows.state(row);
+        if (state != AlarmAcknowledgement::Unacknowledged && state != AlarmAcknowledgement::Acknowledged)
+            continue;
+        const Entry &entry = entries[row];
+        active.append({entry.device, entry.kind, entry.text, AlarmAcknowledgement::stateText(state),
+                       entry.since});
+    }
+    return active;
 }
 
 JournalEvent AlarmHandling::stationEvent(const char *event, const QString &text,

@@ -3,7 +3,9 @@
 #include "monitor/alarmacknowledgement.h"
 #include "monitor/alarmdetector.h"
 #include "monitor/alarmfilter.h"
+#include "site/sitemessages.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -11,7 +13,6 @@
 
 class AlarmJournal;
 class AlarmSound;
-class QDateTime;
 struct JournalEvent;
 
 // What happens to an alarm once it is detected: its acknowledgement state, the tone, the
@@ -32,6 +33,10 @@ public:
     bool anyUnacknowledged() const { return rows.unacknowledgedCount() > 0; }
     bool sounding() const { return rows.sounding(); }
     AlarmJournal *journal() const { return alarmJournal; }
+    // The open alarms, oldest row first, as the site is told of them.
+    QVector<SiteMessages::ActiveAlarm> activeAlarms() const;
+    int openCount() const { return rows.openCount(); }
+    int unacknowledgedCount() const { return rows.unacknowledgedCount(); }
     AlarmSound *sound() const { return alarmSound; }
 
     // One evaluation tick's events, at the time text the alarm table shows; one journal
@@ -60,6 +65,7 @@ private:
         int device = 0;
         int kind = 0;
         QString text;
+        QDateTime since;
     };
 
     AlarmAcknowledgement rows;

@@ -46,7 +46,10 @@ const QVector<Migration> &migrations()
                          " temperature_deadband REAL NOT NULL DEFAULT 0,"
                          " current_deadband REAL NOT NULL DEFAULT 0,"
                          " delay_seconds INTEGER NOT NULL DEFAULT 0)")}},
+        // The journal rows the site broker has not yet acknowledged.
+        {2, {QStringLiteral("CREATE TABLE alarm_outbox (journal_id INTEGER PRIMARY KEY)")}},
     };
+    Q_ASSERT(steps.last().version == StationDatabase::kSchemaVersion);
     return steps;
 }
 

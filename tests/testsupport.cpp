@@ -16,8 +16,11 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSerialPort>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -30,6 +33,9 @@
 #endif
 #ifdef KESTRO_LEAK_CHECKED
 #include <sanitizer/lsan_interface.h>
+#endif
+#ifdef Q_OS_UNIX
+#include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
 #include <sched.h>
@@ -300,4 +306,111 @@ KillCampaign::KillCampaign(const char *name, int defaultKills)
         seed = QRandomGenerator::system()->generate();
     qInfo("%s: seed %u (KESTRO_SOAK_SEED=%u repeats it), offsets 1..%d ms", name, seed, seed,
           longestMs);
+}
+
+Broker::Broker() = default;
+
+Broker::~Broker()
+{
+    stopProcess(process);
+}
+
+bool Broker::start(QString *error, const QStringList &extraLines)
+{
+    QTcpServer probe;
+    if (!dir.isValid() || !probe.listen(QHostAddress::LocalHost, 0)) {
+        *error = QStringLiteral("no scratch folder or no free port");
+        return false;
+    }
+    listenPort = probe.serverPort();
+    probe.close();
+    QStringList lines{QStringLiteral("listener %1 127.0.0.1").arg(listenPort),
+                      QStringLiteral("allow_anonymous true")};
+    lines += extraLines;
+#ifdef Q_OS_UNIX
+    // Started as root it would drop to its own user and could no longer read this folder.
+    if (::geteuid() == 0)
+        lines += QStringLiteral("user root");
+#endif
+    lines += QStringLiteral("log_type error");
+    if (!writeFileBytes(dir.filePath(QStringLiteral("broker.conf")),
+                        lines.join(QLatin1Char('\n')).toUtf8() + '\n')) {
+        *error = QStringLiteral("cannot write the broker configuration");
+        return false;
+    }
+    return launch(error);
+}
+
+bool Broker::launch(QString *error)
+{
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral("/usr/sbin/mosquitto"),
+                  {QStringLiteral("-c"), dir.filePath(QStringLiteral("broker.conf"))});
+    if (!process.waitForStarted(5000)) {
+        *error = QStringLiteral("mosquitto did not start: ") + process.errorString();
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000 && process.state() == QProcess::Running) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(listenPort));
+        if (socket.waitForConnected(200))
+            return true;
+        QTest::qWait(50);
+    }
+    *error = QStringLiteral("mosquitto is not listening on port %1").arg(listenPort);
+    stopProcess(process);
+    return false;
+}
+
+void Broker::kill()
+{
+    process.kill();
+    process.waitForFinished(3000);
+}
+
+bool Broker::restart(QString *error)
+{
+    stopProcess(process);
+    return launch(error);
+}
+
+int Broker::port() const
+{
+    return listenPort;
+}
+
+QString Broker::scratchPath() const
+{
+    return dir.path();
+}
+
+qint64 Broker::pid() const
+{
+    return process.processId();
+}
+
+bool MqttSubscriber::start(int port)
+{
+    const QStringList broker{"-h", "127.0.0.1", "-p", QString::number(port)};
+    process.start("mosquitto_sub", broker + QStringList{"-q", "1", "-t", "kestro/#", "-F", "%r %q %t %p"});
+    for (int tries = 0; tries < 25 && !read().contains(" kestro/probe "); ++tries) {
+        QProcess::execute("mosquitto_pub", broker + QStringList{"-t", "kestro/probe", "-m", "-"});
+        process.waitForReadyRead(200);
+    }
+    return output.contains(" kestro/probe ");
+}
+
+QStringList MqttSubscriber::messages(const QString &station)
+{
+    return QString::fromUtf8(read()).split('\n').filter(
+        QRegularExpression(QStringLiteral("^[01] [012] kestro/%1/").arg(QRegularExpression::escape(station))));
+}
+
+void MqttSubscriber::stop()
+{
+    process.kill();
+    process.waitForFinished(2000);
+    read();
 }

@@ -133,6 +133,25 @@ struct KillCampaign
     quint32 seed;
 };
 
+// mosquitto_sub on everything under kestro/, each message as "retain qos topic payload".
+class MqttSubscriber
+{
+public:
+    ~MqttSubscriber() { stop(); }
+    // Returns once a probe of its own has come back, without running the event loop, so
+    // the station cannot publish anything meanwhile that would pass unseen.
+    bool start(int port);
+    // The messages of one station so far.
+    QStringList messages(const QString &station = QStringLiteral("s1"));
+    // What it printed stays readable.
+    void stop();
+
+private:
+    QByteArray read() { return output += process.readAllStandardOutput(); }
+    QProcess process;
+    QByteArray output;
+};
+
 // The application object for a test. Leak checking pauses while it is made: the offscreen
 // platform plugin never frees the screen objects it makes then. Whatever the station and the
 // tests allocate afterwards is checked.
@@ -148,3 +167,28 @@ std::unique_ptr<QApplication> makeTestApplication(int &argc, char **argv);
         TestObject test;                                                                   \
         return QTest::qExec(&test, argc, argv);                                            \
     }
+
+// A mosquitto broker on a free loopback port with a generated configuration; stopped
+// (SIGTERM, then SIGKILL) when destroyed.
+class Broker
+{
+public:
+    Broker();
+    ~Broker();
+    // extraLines go into the generated configuration after "listener <port> 127.0.0.1" and
+    // "allow_anonymous true" (pass "allow_anonymous false" + "password_file ..." to require a
+    // password, or TLS lines). False, with the reason, when it does not come up in 5 s.
+    bool start(QString *error, const QStringList &extraLines = QStringList());
+    void kill();                       // SIGKILL, as a crash
+    bool restart(QString *error);      // same port, same configuration
+    int port() const;
+    QString scratchPath() const;       // its own folder, for password files and certificates
+    qint64 pid() const;
+
+private:
+    bool launch(QString *error);
+
+    QTemporaryDir dir;
+    QProcess process;
+    int listenPort = 0;
+};

@@ -11,12 +11,14 @@
 #include "monitor/alarmhandling.h"
 #include "monitor/alarmsound.h"
 #include "monitor/threshold.h"
+#include "site/sitesettings.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableWidget>
@@ -31,6 +33,7 @@ private slots:
     void cleanup() { tearDownRig(); }
     void alarmIsHeardAcknowledgedAndJournalled();
     void deadbandFromTheDialogStopsChatteringAndIsKept();
+    void siteHearsReadingsLinkAndAlarms();
 };
 
 void tst_alarmhandling::alarmIsHeardAcknowledgedAndJournalled()
@@ -94,6 +97,37 @@ void tst_alarmhandling::deadbandFromTheDialogStopsChatteringAndIsKept()
     window = newWindow(10 * 60 * 1000);
     QCOMPARE(window->alarmHandlingOf()->filters().temperatureDeadband[4], 0.5f);
     QCOMPARE(window->alarmHandlingOf()->filters().temperatureDeadband[5], 0.0f);
+}
+
+// The whole path to the site: concentrator, panels, evaluation, journal, outbox, broker.
+void tst_alarmhandling::siteHearsReadingsLinkAndAlarms()
+{
+    Broker broker;
+    MqttSubscriber subscriber;
+    QString error;
+    QVERIFY2(broker.start(&error), qPrintable(error));
+    QVERIFY(subscriber.start(broker.port()));
+    SiteSettings site;
+    site.enabled = true;
+    site.host = "127.0.0.1";
+    site.port = broker.port();
+    site.station = "s1";
+    site.save();
+    QVERIFY(startStation({"--static", "--over-temp", "5"}, 400));
+    auto arrived = [&](const QString &pattern) {
+        return !subscriber.messages().filter(QRegularExpression(pattern)).isEmpty();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(arrived("^0 1 kestro/s1/alarm \\{\"id\":\"s1:\\d+\",\"device\":5,"
+                                     "\"kind\":\"temperature\",\"event\":\"raised\",\"text\":"
+                                     "\"5温度异常\",\"value\":95.0,\"limit\":80.0,"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(arrived("^[01] 0 kestro/s1/device/005 \\{\"device\":5,\"name\":\"\","
+                                     "\"location\":\"\",\"temperature\":95.0,"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(arrived("^[01] 1 kestro/s1/link \\{\"state\":\"polling\",\"port\":"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(arrived("^[01] 1 kestro/s1/alarms/active \\{\"count\":1,"
+                                     "\"unacknowledged\":1,"), 5000);
+    QTRY_COMPARE(window->findChild<QLabel *>("site_state")->text(),
+                 QStringLiteral("远程发布：已连接 127.0.0.1"));
+    SiteSettings().save();
 }
 
 KESTRO_TEST_MAIN(tst_alarmhandling)

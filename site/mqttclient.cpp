@@ -1,0 +1,447 @@
+#include "site/mqttclient.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <mosquitto.h>
+#include <mqtt_protocol.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+constexpr int kTickMs = 1000;
+// stop() waits for the last PUBACK in slices this long, so a lost link ends the wait early.
+constexpr int kStopSliceMs = 50;
+constexpr int kVerifyPeer = 1;  // OpenSSL's SSL_VERIFY_PEER, without pulling in its headers
+
+void initLibrary()
+{
+    // Once per process; never cleaned up, as other code may still use OpenSSL at exit.
+    static const int done = mosquitto_lib_init();
+    Q_UNUSED(done);
+}
+
+// The library's and the system's sentences end with a full stop; ours go inside a longer line.
+QString clause(QString text)
+{
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+QString sentence(const char *text)
+{
+    return clause(QString::fromUtf8(text));
+}
+
+// Also right for the socket error numbers the library leaves in errno on Windows.
+QString systemError(int number)
+{
+    return clause(qt_error_string(number));
+}
+
+} // namespace
+
+int MqttClient::nextBackoff(int retryMs)
+{
+    return qMin(retryMs * 2, kLongestRetryMs);
+}
+
+MqttClient::MqttClient(QObject *parent) : QObject(parent)
+{
+    initLibrary();
+    miscTimer.setInterval(kTickMs);
+    connect(&miscTimer, &QTimer::timeout, this, &MqttClient::tick);
+    retryTimer.setSingleShot(true);
+    connect(&retryTimer, &QTimer::timeout, this, &MqttClient::attempt);
+}
+
+MqttClient::~MqttClient()
+{
+    const bool wasConnected = state == State::Connected;
+    dropSession(true);
+    if (wasConnected)
+        log(QStringLiteral("disconnected from %1: stopped").arg(hostPort()));
+}
+
+void MqttClient::start(const MqttOptions &newOptions)
+{
+    const bool wasConnected = state == State::Connected;
+    dropSession(true);
+    if (wasConnected)
+        log(QStringLiteral("disconnected from %1: restarting").arg(hostPort()));
+    options = newOptions;
+    state = State::Waiting;
+    backoffMs = kFirstRetryMs;
+    error.clear();
+    lastLogged.clear();
+    // From the event loop, so that a slot of disconnected() never runs inside start().
+    retryTimer.start(0);
+}
+
+void MqttClient::stop(const QString &lastTopic, const QByteArray &lastPayload, int timeoutMs)
+{
+    retryTimer.stop();
+    int lastMid = -1;
+    if (state == State::Connected && !lastTopic.isEmpty()) {
+        const QByteArray topic = lastTopic.toUtf8();
+        int mid = 0;
+        if (mosquitto_publish(mosq, &mid, topic.constData(), lastPayload.size(),
+                              lastPayload.constData(), 1, true) == MOSQ_ERR_SUCCESS) {
+            lastMid = mid;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        auto acknowledged = [this, lastMid]() {
+            for (const Event &event : qAsConst(events)) {
+                if (event.kind == Event::Published && event.code == lastMid)
+                    return true;
+            }
+            return false;
+        };
+        while (lastMid >= 0 && !acknowledged()) {
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0)
+                break;
+            const int slice = static_cast<int>(qMin<qint64>(left, kStopSliceMs));
+            if (mosquitto_loop(mosq, slice, 1) != MOSQ_ERR_SUCCESS)
+                break;
+        }
+    }
+    QVector<int> confirmed;
+    for (const Event &event : qAsConst(events)) {
+        if (event.kind == Event::Published && event.code != lastMid)
+            confirmed.append(event.code);
+    }
+    const bool wasConnected = state == State::Connected;
+    dropSession(true);
+    state = State::Stopped;
+    error.clear();
+    if (wasConnected)
+        log(QStringLiteral("disconnected from %1: stopped").arg(hostPort()));
+    for (const int mid : qAsConst(confirmed))
+        emit published(mid);
+}
+
+bool MqttClient::isConnected() const
+{
+    return state == State::Connected;
+}
+
+int MqttClient::publish(const QString &topic, const QByteArray &payload, int qos, bool retain)
+{
+    if (state != State::Connected || !mosq)
+        return -1;
+    const QByteArray name = topic.toUtf8();
+    int mid = 0;
+    const int rc = mosquitto_publish(mosq, &mid, name.constData(), payload.size(),
+                                     payload.constData(), qos, retain);
+    watchSocket();
+    // A QoS 0 message may be out already; its published() must not come before the id.
+    if (!events.isEmpty())
+        scheduleSettle();
+    return rc == MOSQ_ERR_SUCCESS ? mid : -1;
+}
+
+QString MqttClient::hostPort() const
+{
+    return options.host + QLatin1Char(':') + QString::number(options.port);
+}
+
+QString MqttClient::lastError() const
+{
+    return error;
+}
+
+int MqttClient::nextRetryMs() const
+{
+    return retryTimer.isActive() ? retryTimer.interval() : backoffMs;
+}
+
+void MqttClient::onConnect(mosquitto *, void *self, int rc)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    if (rc == 0)
+        client->events.append({Event::Accepted, 0});
+    else
+        client->refusal = sentence(mosquitto_connack_string(rc));
+}
+
+void MqttClient::onDisconnect(mosquitto *, void *self, int rc)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    client->lossErrno = errno;
+    client->events.append({Event::Lost, rc});
+}
+
+void MqttClient::onPublish(mosquitto *, void *self, int mid)
+{
+    static_cast<MqttClient *>(self)->events.append({Event::Published, mid});
+}
+
+void MqttClient::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    // The TLS failure is only told here: the library empties OpenSSL's error queue itself.
+    auto *client = static_cast<MqttClient *>(self);
+    if (!(level & MOSQ_LOG_ERR) || !client->tlsError.isEmpty())
+        return;
+    const QString line = QString::fromUtf8(text);
+    if (!line.startsWith(QLatin1String("OpenSSL Error")))
+        return;
+    // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed"
+    client->tlsError = line.mid(line.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
+}
+
+void MqttClient::attempt()
+{
+    dropSession(false);
+    refusal.clear();
+    tlsError.clear();
+    lossErrno = 0;
+    QString reason;
+    if (!configure(&reason)) {
+        dropSession(false);
+        failed(reason, true);
+        return;
+    }
+    const QByteArray host = options.host.toUtf8();
+    errno = 0;
+    const int rc =
+        mosquitto_connect_async(mosq, host.constData(), options.port, options.keepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        const int number = errno;
+        if (rc == MOSQ_ERR_ERRNO)
+            reason = systemError(number);
+        else if (rc == MOSQ_ERR_TLS && !tlsError.isEmpty())
+            reason = QStringLiteral("TLS: ") + tlsError;
+        else
+            reason = sentence(mosquitto_strerror(rc));
+        dropSession(false);
+        failed(reason, rc == MOSQ_ERR_TLS);
+        return;
+    }
+    state = State::Connecting;
+    attemptClock.start();
+    miscTimer.start();
+    settle();
+}
+
+bool MqttClient::configure(QString *reason)
+{
+    const QByteArray id = options.clientId.toUtf8();
+    mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
+    if (!mosq) {
+        *reason = QStringLiteral("no client: ") + systemError(errno);
+        return false;
+    }
+    mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(mosq, &MqttClient::onConnect);
+    mosquitto_disconnect_callback_set(mosq, &MqttClient::onDisconnect);
+    mosquitto_publish_callback_set(mosq, &MqttClient::onPublish);
+    mosquitto_log_callback_set(mosq, &MqttClient::onLog);
+
+    if (!options.user.isEmpty()) {
+        const QByteArray user = options.user.toUtf8();
+        QByteArray password = options.password.toUtf8();
+        const int rc = mosquitto_username_pw_set(
+            mosq, user.constData(), options.password.isEmpty() ? nullptr : password.constData());
+        password.fill('\0');
+        if (rc != MOSQ_ERR_SUCCESS) {
+            *reason = QStringLiteral("user name not accepted: ") + sentence(mosquitto_strerror(rc));
+            return false;
+        }
+    }
+    if (!options.willTopic.isEmpty()) {
+        const QByteArray topic = options.willTopic.toUtf8();
+        const int rc = mosquitto_will_set(mosq, topic.constData(), options.willPayload.size(),
+                                          options.willPayload.constData(), 1, true);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            *reason = QStringLiteral("last will not accepted: ") + sentence(mosquitto_strerror(rc));
+            return false;
+        }
+    }
+    if (options.tls) {
+        int rc = MOSQ_ERR_SUCCESS;
+        if (options.caFile.isEmpty()) {
+            // Still verified: against the authorities the system trusts.
+            rc = mosquitto_int_option(mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        } else {
+            rc = mosquitto_tls_set(mosq, QFile::encodeName(options.caFile).constData(), nullptr,
+                                   nullptr, nullptr, nullptr);
+            if (rc != MOSQ_ERR_SUCCESS) {
+                *reason = QStringLiteral("CA file %1 cannot be read").arg(options.caFile);
+                return false;
+            }
+        }
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_tls_opts_set(mosq, kVerifyPeer, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            *reason = QStringLiteral("TLS not available: ") + sentence(mosquitto_strerror(rc));
+            return false;
+        }
+    }
+    return true;
+}
+
+void MqttClient::settle()
+{
+    // A slot that publishes lands here again; the outer call goes on with the new events.
+    if (settling)
+        return;
+    settling = true;
+    watchSocket();
+    while (!events.isEmpty()) {
+        const Event event = events.takeFirst();
+        switch (event.kind) {
+        case Event::Accepted:
+            state = State::Connected;
+            backoffMs = kFirstRetryMs;
+            error.clear();
+            lastLogged.clear();
+            log(QStringLiteral("connected to %1").arg(hostPort()));
+            emit connected();
+            break;
+        case Event::Published:
+            emit published(event.code);
+            break;
+        case Event::Lost: {
+            const bool refused = !refusal.isEmpty() || event.code == MOSQ_ERR_TLS;
+            const QString reason = lossReason(event.code);
+            dropSession(false);
+            failed(reason, refused);
+            break;
+        }
+        }
+        watchSocket();
+    }
+    settling = false;
+}
+
+void MqttClient::settleAfter(int rc)
+{
+    // A refused TLS handshake closes the socket and says so only by the return code.
+    if (rc != MOSQ_ERR_SUCCESS && mosq) {
+        const bool told = std::any_of(events.cbegin(), events.cend(),
+                                      [](const Event &event) { return event.kind == Event::Lost; });
+        if (!told) {
+            lossErrno = errno;
+            events.append({Event::Lost, rc});
+        }
+    }
+    settle();
+}
+
+void MqttClient::scheduleSettle()
+{
+    if (settleQueued)
+        return;
+    settleQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this]() {
+            settleQueued = false;
+            settle();
+        },
+        Qt::QueuedConnection);
+}
+
+void MqttClient::watchSocket()
+{
+    const int fd = mosq ? mosquitto_socket(mosq) : -1;
+    // The library closes its socket inside a loop call when the link fails; a notifier must
+    // not outlive it, or a new socket under the same number.
+    if (readNotifier && readNotifier->socket() != fd)
+        dropNotifiers();
+    if (fd < 0)
+        return;
+    if (!readNotifier) {
+        readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(readNotifier, &QSocketNotifier::activated, this, [this]() {
+            settleAfter(mosq ? mosquitto_loop_read(mosq, 1) : MOSQ_ERR_SUCCESS);
+        });
+        writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+        connect(writeNotifier, &QSocketNotifier::activated, this, [this]() {
+            settleAfter(mosq ? mosquitto_loop_write(mosq, 1) : MOSQ_ERR_SUCCESS);
+        });
+    }
+    writeNotifier->setEnabled(mosquitto_want_write(mosq));
+}
+
+void MqttClient::dropNotifiers()
+{
+    for (QSocketNotifier *notifier : {readNotifier, writeNotifier}) {
+        if (!notifier)
+            continue;
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+    }
+    readNotifier = nullptr;
+    writeNotifier = nullptr;
+}
+
+void MqttClient::dropSession(bool politely)
+{
+    miscTimer.stop();
+    dropNotifiers();
+    if (mosq) {
+        if (politely && state == State::Connected)
+            mosquitto_disconnect(mosq);
+        mosquitto_destroy(mosq);
+        mosq = nullptr;
+    }
+    events.clear();
+}
+
+void MqttClient::tick()
+{
+    if (!mosq)
+        return;
+    const int limitSeconds = qMax(options.keepAliveSeconds, 5);
+    if (state == State::Connecting && attemptClock.elapsed() >= limitSeconds * 1000) {
+        dropSession(false);
+        failed(QStringLiteral("no answer within %1 s").arg(limitSeconds), false);
+        return;
+    }
+    settleAfter(mosquitto_loop_misc(mosq));
+}
+
+void MqttClient::failed(const QString &reason, bool refused)
+{
+    const bool wasConnected = state == State::Connected;
+    state = State::Waiting;
+    error = reason;
+    const QString line = (refused ? QStringLiteral("refused by %1: %2")
+                                  : QStringLiteral("disconnected from %1: %2"))
+                             .arg(hostPort(), reason);
+    if (wasConnected || line != lastLogged) {
+        log(line);
+        lastLogged = line;
+    }
+    retryTimer.start(backoffMs);
+    backoffMs = nextBackoff(backoffMs);
+    emit disconnected(reason);
+}
+
+QString MqttClient::lossReason(int rc) const
+{
+    if (!refusal.isEmpty())
+        return refusal;
+    if (rc == MOSQ_ERR_TLS)
+        return tlsError.isEmpty() ? QStringLiteral("TLS failure") : QStringLiteral("TLS: ") + tlsError;
+    if (rc == MOSQ_ERR_ERRNO && lossErrno != 0)
+        return systemError(lossErrno);
+    return sentence(mosquitto_strerror(rc));
+}
+
+void MqttClient::log(const QString &event) const
+{
+    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                         + QStringLiteral(" mqtt: ") + event + QLatin1Char('\n');
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+class QSocketNotifier;
+struct mosquitto;
+
+struct MqttOptions
+{
+    QString host;
+    int port = 1883;
+    bool tls = false;
+    QString caFile;          // TLS: the broker's certificate is verified against it; no insecure mode
+    QString user;            // empty: none
+    QString password;        // never logged, never shown
+    QString clientId;        // e.g. "kestro-<station>"
+    QString willTopic;       // empty: no will
+    QByteArray willPayload;  // retained, QoS 1
+    int keepAliveSeconds = 30;
+};
+
+// libmosquitto driven from the Qt event loop: its socket through QSocketNotifiers (read, and
+// write while mosquitto_want_write()), plus a timer for mosquitto_loop_misc; no thread.
+// The library's callbacks only note what happened; the signals go out once the library call
+// has returned, so a slot may publish, restart or stop.
+class MqttClient : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kFirstRetryMs = 1000;
+    static constexpr int kLongestRetryMs = 30000;
+    // The wait after a failed attempt that waited `retryMs`: doubled, at most 30 s.
+    static int nextBackoff(int retryMs);
+
+    explicit MqttClient(QObject *parent = nullptr);
+    ~MqttClient() override;               // disconnects at once, no last message
+    // Connects, and after any loss or refusal reconnects with backoff 1 s, 2 s, 4 s ... 30 s,
+    // reset after a successful connection, until stop(). Calling start() again restarts
+    // with the new options.
+    // The host is looked up on this thread: a name, unlike a numeric address, may hold it.
+    void start(const MqttOptions &options);
+    // Clean disconnect: first publishes (retained, QoS 1) lastPayload on lastTopic when given
+    // and waits for its PUBACK at most timeoutMs (without pumping the event loop: it may use
+    // mosquitto_loop with a short timeout in a bounded loop, at most timeoutMs), then
+    // disconnects and stops reconnecting.
+    // PUBACKs of earlier messages that arrive meanwhile still come out as published().
+    void stop(const QString &lastTopic = QString(), const QByteArray &lastPayload = QByteArray(),
+              int timeoutMs = 1000);
+    bool isConnected() const;
+    // The message id, or -1 when not connected (the client keeps no queue of its own).
+    // Ids handed out before a disconnected() are never confirmed after it: each connection
+    // starts afresh, and ids may repeat across connections.
+    int publish(const QString &topic, const QByteArray &payload, int qos, bool retain);
+    QString hostPort() const;            // "host:port"
+    QString lastError() const;           // why the last attempt failed or the link dropped; empty while connected
+    int nextRetryMs() const;             // the backoff now in force (for tests)
+signals:
+    void connected();
+    void disconnected(const QString &reason);   // also for refusals: bad password, TLS failure
+    void published(int mid);                   // QoS 1: PUBACK received; QoS 0: sent
+
+private:
+    enum class State { Stopped, Waiting, Connecting, Connected };
+    struct Event
+    {
+        enum Kind { Accepted, Lost, Published } kind;
+        int code;
+    };
+
+    static void onConnect(mosquitto *mosq, void *self, int rc);
+    static void onDisconnect(mosquitto *mosq, void *self, int rc);
+    static void onPublish(mosquitto *mosq, void *self, int mid);
+    static void onLog(mosquitto *mosq, void *self, int level, const char *text);
+
+    void attempt();
+    bool configure(QString *reason);
+    void settle();
+    void settleAfter(int rc);
+    void scheduleSettle();
+    void watchSocket();
+    void dropNotifiers();
+    void dropSession(bool politely);
+    void tick();
+    void failed(const QString &reason, bool refused);
+    QString lossReason(int rc) const;
+    void log(const QString &event) const;
+
+    MqttOptions options;
+    mosquitto *mosq = nullptr;
+    QSocketNotifier *readNotifier = nullptr;
+    QSocketNotifier *writeNotifier = nullptr;
+    QTimer miscTimer;
+    QTimer retryTimer;
+    QElapsedTimer attemptClock;
+    State state = State::Stopped;
+    QVector<Event> events;
+    QString refusal;       // a CONNACK's refusal, taken over by the loss that follows it
+    QString tlsError;      // the library's last TLS complaint in this attempt
+    int lossErrno = 0;
+    int backoffMs = kFirstRetryMs;
+    QString error;
+    QString lastLogged;
+    bool settling = false;
+    bool settleQueued = false;
+};

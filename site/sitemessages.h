@@ -1,0 +1,72 @@
+#pragma once
+
+#include "serial/linkcounters.h"
+#include "serial/linkstate.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+struct JournalEvent;
+
+// What the station publishes to the site broker: compact JSON in UTF-8, keys in the order
+// they are documented, times in ISO 8601 with their UTC offset ("2026-03-02T08:00:00+08:00").
+// A time that is not valid, and a value that is not a number, are written as null.
+namespace SiteMessages {
+
+QString topic(const QString &prefix, const QString &station, const QString &leaf); // "<prefix>/<station>/<leaf>"
+QString deviceLeaf(int device);                    // "device/005"
+
+// {"online":true,"since":"..."}; {"online":false} when !online and since is not valid.
+QByteArray status(bool online, const QDateTime &since);
+
+// {"state":"polling","port":"COM3","valid":N,"noAnswer":N,"badCrc":N,"badFrame":N,"late":N,"time":"..."}
+QByteArray link(const QString &state, const QString &port, const LinkCounters &counters,
+                const QDateTime &time);
+// Closed "closed", Polling "waiting", Answering "polling", Silent "silent", Lost "lost".
+QString linkStateName(LinkState state);
+
+struct DeviceSnapshot
+{
+    int device = 0;
+    QString name, location;
+    float temperature = 0;
+    int voltage = 0;
+    float current = 0;
+    bool online = false;
+    QString status;
+
+    bool operator==(const DeviceSnapshot &other) const;
+    bool operator!=(const DeviceSnapshot &other) const { return !(*this == other); }
+};
+// {"device":5,"name":...,"location":...,"temperature":85.0,"voltage":3005,"current":0.25,
+//  "online":true,"status":"在线","time":"..."}
+QByteArray device(const DeviceSnapshot &snapshot, const QDateTime &time);
+
+// One journal row: {"id":"<station>:<journal id>","device":5,"kind":"temperature","event":
+// "raised","text":"5温度异常","value":85.0,"limit":80.0,"time":...}. kind is null for the
+// whole station (kind 0); time is epochMs at this computer's offset then.
+QByteArray alarm(const QString &station, qint64 journalId, const JournalEvent &event);
+// 1 "temperature", 2 "voltage", 3 "current", else empty.
+QString kindName(int kind);
+// "alarm" "raised", "recovery" "recovered", "acknowledge" "acknowledged", "silence"
+// "silenced", "clear" "cleared"; anything else as it is.
+QString eventName(const QString &journalEvent);
+
+struct ActiveAlarm
+{
+    int device = 0;
+    int kind = 0;
+    QString text;
+    QString state;     // as the alarm list shows it, "未确认"
+    QDateTime since;
+};
+// {"count":N,"unacknowledged":M,"alarms":[{"device":5,"kind":"temperature","text":"5温度异常",
+//  "state":"未确认","since":"..."}]}
+QByteArray activeAlarms(int count, int unacknowledged, const QVector<ActiveAlarm> &alarms);
+
+// "2026-03-02T08:00:00+08:00", to the second, at the time's own offset (also for UTC).
+QString isoTime(const QDateTime &time);
+
+} // namespace SiteMessages

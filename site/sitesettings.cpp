@@ -1,0 +1,105 @@
+#include "site/sitesettings.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSysInfo>
+
+namespace {
+
+const char kGroup[] = "site";
+const char kEnabledKey[] = "enabled";
+const char kHostKey[] = "host";
+const char kPortKey[] = "port";
+const char kTlsKey[] = "tls";
+const char kCaKey[] = "ca";
+const char kUserKey[] = "user";
+const char kStationKey[] = "station";
+const char kPrefixKey[] = "prefix";
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("SiteSettings", text);
+}
+
+// Characters that would split or widen a topic level.
+bool holdsWildcard(const QString &level)
+{
+    return level.contains(QLatin1Char('+')) || level.contains(QLatin1Char('#'));
+}
+
+} // namespace
+
+SiteSettings SiteSettings::load()
+{
+    QSettings store(QStringLiteral("Kestro"), QStringLiteral("station"));
+    store.beginGroup(QLatin1String(kGroup));
+    SiteSettings settings;
+    settings.enabled = store.value(QLatin1String(kEnabledKey), false).toBool();
+    settings.host = store.value(QLatin1String(kHostKey)).toString().trimmed();
+    settings.tls = store.value(QLatin1String(kTlsKey), false).toBool();
+    bool isNumber = false;
+    const int port = store.value(QLatin1String(kPortKey)).toInt(&isNumber);
+    // A hand-edited port that no socket can use counts as none.
+    settings.port = isNumber && port >= 1 && port <= 65535 ? port : defaultPort(settings.tls);
+    settings.ca = store.value(QLatin1String(kCaKey)).toString();
+    settings.user = store.value(QLatin1String(kUserKey)).toString();
+    settings.station = store.value(QLatin1String(kStationKey)).toString().trimmed();
+    if (settings.station.isEmpty())
+        settings.station = QSysInfo::machineHostName();
+    settings.prefix = store.value(QLatin1String(kPrefixKey), QStringLiteral("kestro")).toString();
+    return settings;
+}
+
+void SiteSettings::save() const
+{
+    QSettings store(QStringLiteral("Kestro"), QStringLiteral("station"));
+    store.beginGroup(QLatin1String(kGroup));
+    store.setValue(QLatin1String(kEnabledKey), enabled);
+    store.setValue(QLatin1String(kHostKey), host.trimmed());
+    store.setValue(QLatin1String(kPortKey), port);
+    store.setValue(QLatin1String(kTlsKey), tls);
+    store.setValue(QLatin1String(kCaKey), ca);
+    store.setValue(QLatin1String(kUserKey), user);
+    store.setValue(QLatin1String(kStationKey), station.trimmed());
+    store.setValue(QLatin1String(kPrefixKey), prefix);
+    store.endGroup();
+    store.sync();
+}
+
+int SiteSettings::defaultPort(bool tls)
+{
+    return tls ? 8883 : 1883;
+}
+
+QString SiteSettings::problem() const
+{
+    // The station name and the prefix make every topic, so they are checked even while off.
+    if (station.trimmed().isEmpty())
+        return tr("站名不能为空");
+    if (station.contains(QLatin1Char('/')) || holdsWildcard(station))
+        return tr("站名不能含有 / + #");
+    if (prefix.isEmpty())
+        return tr("前缀不能为空");
+    if (prefix.startsWith(QLatin1Char('/')) || prefix.endsWith(QLatin1Char('/'))
+        || holdsWildcard(prefix))
+        return tr("前缀不能以 / 开头或结尾，也不能含有 + #");
+    if (port < 1 || port > 65535)
+        return tr("端口应在 1 到 65535 之间");
+    if (!enabled)
+        return QString();
+    if (host.trimmed().isEmpty())
+        return tr("启用远程发布需要填写主机");
+    if (tls && ca.isEmpty())
+        return tr("TLS 需要 CA 文件");
+    if (tls && !QFileInfo(ca).isFile())
+        return tr("CA 文件不存在：%1").arg(ca);
+    return QString();
+}
+
+bool SiteSettings::operator==(const SiteSettings &other) const
+{
+    return enabled == other.enabled && host == other.host && port == other.port
+           && tls == other.tls && ca == other.ca && user == other.user
+           && station == other.station && prefix == other.prefix;
+}

@@ -1,0 +1,215 @@
+#include "testsupport.h"
+
+#include "site/mqttclient.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+// The client against a real broker: what arrives, a crash, TLS and a wrong password.
+class tst_mqttclient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void deliversWhatWasPublished();
+    void reconnectsAfterBrokerCrash();
+    void verifiesTheBrokerCertificate();
+    void wrongPasswordBacksOffQuietly();
+};
+
+namespace {
+
+MqttOptions optionsFor(const Broker &broker)
+{
+    MqttOptions options;
+    options.host = QStringLiteral("127.0.0.1");
+    options.port = broker.port();
+    options.clientId = QStringLiteral("kestro-test");
+    return options;
+}
+
+// Prints "<retain> <qos> <topic> <payload>" for each of `count` messages, then ends.
+void subscribe(QProcess &process, const Broker &broker, int count)
+{
+    process.start(QStringLiteral("mosquitto_sub"),
+                  QStringLiteral("-h 127.0.0.1 -q 1 -t kestro/# -W 5 -p %1 -C %2")
+                          .arg(broker.port()).arg(count).split(QLatin1Char(' '))
+                      + QStringList{QStringLiteral("-F"), QStringLiteral("%r %q %t %p")});
+}
+
+bool shell(const QString &folder, const QString &script)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("sh"), {QStringLiteral("-ec"), script});
+    const bool ok = process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (!ok)
+        qWarning().noquote() << process.readAll();
+    return ok;
+}
+
+} // namespace
+
+void tst_mqttclient::deliversWhatWasPublished()
+{
+    Broker broker;
+    QString error;
+    QVERIFY2(broker.start(&error), qPrintable(error));
+    MqttClient client;
+    QSignalSpy published(&client, &MqttClient::published);
+    client.start(optionsFor(broker));
+    QCOMPARE(client.publish(QStringLiteral("kestro/s1/status"), "early", 1, true), -1);
+    QTRY_VERIFY_WITH_TIMEOUT(client.isConnected(), 3000);
+    QCOMPARE(client.hostPort(), QStringLiteral("127.0.0.1:%1").arg(broker.port()));
+
+    const int retainedMid = client.publish(QStringLiteral("kestro/s1/status"), "{\"online\":true}", 1, true);
+    QVERIFY(retainedMid > 0);
+    QTRY_COMPARE(published.count(), 1);
+    QCOMPARE(published.at(0).at(0).toInt(), retainedMid);
+
+    // Subscribed only after the PUBACK, it still finds the message: the broker had it.
+    QProcess subscriber;
+    subscribe(subscriber, broker, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(subscriber.canReadLine(), 5000);
+    QCOMPARE(subscriber.readLine(), QByteArray("1 1 kestro/s1/status {\"online\":true}\n"));
+    const int plainMid = client.publish(QStringLiteral("kestro/s1/device/005"), "{\"device\":5}", 0, false);
+    QVERIFY(plainMid > 0 && plainMid != retainedMid);
+    QTRY_COMPARE_WITH_TIMEOUT(subscriber.state(), QProcess::NotRunning, 5000);
+    QCOMPARE(subscriber.readAll(), QByteArray("0 0 kestro/s1/device/005 {\"device\":5}\n"));
+    QTRY_COMPARE(published.count(), 2);
+    QCOMPARE(published.at(1).at(0).toInt(), plainMid);
+
+    // A clean stop leaves its last word retained.
+    client.stop(QStringLiteral("kestro/s1/status"), "{\"online\":false}");
+    QVERIFY(!client.isConnected());
+    subscribe(subscriber, broker, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(subscriber.state(), QProcess::NotRunning, 5000);
+    QCOMPARE(subscriber.readAll(), QByteArray("1 1 kestro/s1/status {\"online\":false}\n"));
+}
+
+void tst_mqttclient::reconnectsAfterBrokerCrash()
+{
+    Broker broker;
+    QString error;
+    QVERIFY2(broker.start(&error), qPrintable(error));
+    MqttClient client;
+    QSignalSpy connected(&client, &MqttClient::connected);
+    QSignalSpy disconnected(&client, &MqttClient::disconnected);
+    client.start(optionsFor(broker));
+    QTRY_VERIFY_WITH_TIMEOUT(client.isConnected(), 3000);
+
+    broker.kill();
+    QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 2000);
+    QVERIFY(!client.isConnected());
+    QVERIFY(!client.lastError().isEmpty());
+    QCOMPARE(client.nextRetryMs(), 1000);
+    // The retry after 1 s finds nobody listening and waits 2 s for the next.
+    QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 2, 2000);
+    QCOMPARE(client.nextRetryMs(), 2000);
+    QVERIFY2(broker.restart(&error), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(client.isConnected(), 3000);
+    QCOMPARE(connected.count(), 2);
+    QCOMPARE(client.lastError(), QString());
+    QCOMPARE(client.nextRetryMs(), 1000);
+
+    QCOMPARE(MqttClient::nextBackoff(16000), 30000);
+    QCOMPARE(MqttClient::nextBackoff(30000), 30000);
+}
+
+void tst_mqttclient::verifiesTheBrokerCertificate()
+{
+    Broker broker;
+    const QDir dir(broker.scratchPath());
+    QVERIFY(shell(dir.path(), QStringLiteral(
+        "key='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1'\n"
+        "openssl req -x509 $key -keyout ca.key -out ca.crt -subj /CN=ca\n"
+        "openssl req -x509 $key -keyout other.key -out other.crt -subj /CN=ca\n"
+        "openssl req -x509 $key -CA ca.crt -CAkey ca.key -keyout server.key -out server.crt"
+        " -subj /CN=broker -addext subjectAltName=IP:127.0.0.1\n")));
+    QString error;
+    QVERIFY2(broker.start(&error, {"cafile " + dir.filePath("ca.crt"), "certfile " + dir.filePath("server.crt"),
+                                   "keyfile " + dir.filePath("server.key")}),
+             qPrintable(error));
+
+    MqttOptions options = optionsFor(broker);
+    options.tls = true;
+    options.caFile = dir.filePath(QStringLiteral("ca.crt"));
+    MqttClient trusting;
+    trusting.start(options);
+    QTRY_VERIFY_WITH_TIMEOUT(trusting.isConnected(), 3000);
+
+    options.caFile = dir.filePath(QStringLiteral("other.crt"));
+    options.clientId = QStringLiteral("kestro-test-other");
+    MqttClient doubting;
+    QSignalSpy connected(&doubting, &MqttClient::connected);
+    QSignalSpy disconnected(&doubting, &MqttClient::disconnected);
+    doubting.start(options);
+    QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 3000);
+    const QString reason = disconnected.at(0).at(0).toString();
+    QVERIFY2(reason.contains("certificate verify failed"), qPrintable(reason));
+    QCOMPARE(doubting.lastError(), reason);
+    QVERIFY(!doubting.isConnected());
+    QCOMPARE(connected.count(), 0);
+}
+
+void tst_mqttclient::wrongPasswordBacksOffQuietly()
+{
+    Broker broker;
+    QVERIFY(shell(broker.scratchPath(), "mosquitto_passwd -b -c passwords station right-horse-battery"));
+    QString error;
+    QVERIFY2(broker.start(&error, {"allow_anonymous false",
+                                   "password_file " + QDir(broker.scratchPath()).filePath("passwords")}),
+             qPrintable(error));
+    MqttOptions options = optionsFor(broker);
+    options.user = QStringLiteral("station");
+    options.password = QStringLiteral("wrong-Staple-7f3a");
+    MqttClient client;
+    QSignalSpy connected(&client, &MqttClient::connected);
+    QSignalSpy disconnected(&client, &MqttClient::disconnected);
+    QVector<int> retries;
+    connect(&client, &MqttClient::disconnected, this, [&]() { retries.append(client.nextRetryMs()); });
+
+    // Our stderr, where the client logs, goes to a file meanwhile.
+    const QByteArray logPath = QFile::encodeName(QDir(broker.scratchPath()).filePath("stderr"));
+    std::fflush(stderr);
+    const int savedStderr = ::dup(2);
+    const int logFd = ::open(logPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(logFd, 2);
+    ::close(logFd);
+    client.start(options);
+    QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 3000);
+    const std::clock_t cpuBefore = std::clock();
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop idle;
+    QTimer::singleShot(6000, &idle, &QEventLoop::quit);
+    idle.exec();
+    const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+    std::fflush(stderr);
+    ::dup2(savedStderr, 2);
+    ::close(savedStderr);
+
+    QVERIFY2(cpuMs < wall.elapsed() / 100.0,
+             qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpuMs).arg(wall.elapsed())));
+    QCOMPARE(retries, (QVector<int>{1000, 2000, 4000}));
+    QCOMPARE(connected.count(), 0);
+    const QString reason = disconnected.at(0).at(0).toString();
+    QVERIFY2(reason.startsWith("Connection Refused: not authorised"), qPrintable(reason));
+    QCOMPARE(client.lastError(), reason);
+    const QString log = QString::fromUtf8(fileBytes(QFile::decodeName(logPath)));
+    QCOMPARE(log.count(QStringLiteral(" mqtt: refused by 127.0.0.1:%1: %2\n").arg(broker.port()).arg(reason)), 1);
+    QVERIFY(!log.contains(options.password));
+}
+
+KESTRO_TEST_MAIN(tst_mqttclient)
+#include "tst_mqttclient.moc"
