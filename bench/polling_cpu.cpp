@@ -1,9 +1,11 @@
 // CPU the station spends polling the simulator, and the longest the GUI thread
 // was held up meanwhile. Reports figures only; never fails on time.
-//   bench_polling_cpu [seconds]   (default 60)
+//   bench_polling_cpu [seconds] [--site]   (default 60)
+// --site: the station also publishes everything to a local broker, started here.
 
 #include "app/mainwindow.h"
 #include "forms/panelcolumn.h"
+#include "site/sitesettings.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -20,9 +22,24 @@ int main(int argc, char *argv[])
     IsolatedSettings settings;
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
+    const bool site = argc > 2 && QByteArray(argv[2]) == "--site";
     if (seconds <= 0) {
-        std::fprintf(stderr, "usage: %s [seconds]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [seconds] [--site]\n", argv[0]);
         return 2;
+    }
+    Broker broker;
+    if (site) {
+        QString brokerError;
+        if (!broker.start(&brokerError)) {
+            std::fprintf(stderr, "%s\n", qPrintable(brokerError));
+            return 1;
+        }
+        SiteSettings siteSettings;
+        siteSettings.enabled = true;
+        siteSettings.host = QStringLiteral("127.0.0.1");
+        siteSettings.port = broker.port();
+        siteSettings.station = QStringLiteral("bench");
+        siteSettings.save();
     }
 
     PtyPair pty;

@@ -2,7 +2,9 @@
 // builders fed by synthetic readings, against a local mosquitto; one subscriber to kestro/#
 // matches every message it receives with the moment it was sent. Figures only; never fails
 // on time.
-//   bench_site_load [--seconds S] [--threads T] [N ...]   (default: 20 s, 2 threads, N = 10 100 500)
+//   bench_site_load [--seconds S] [--threads T] [--nodelay] [N ...]
+//   (default: 20 s, 2 threads, N = 10 100 500; --nodelay: the broker and the subscriber
+//   send each message at once instead of leaving small writes to the kernel to gather)
 //
 // A station here behaves as a linked one does: at each connect its status, link, active
 // alarms and all 200 devices (retained); then every second the devices whose readings
@@ -303,9 +305,10 @@ private:
 class Subscriber
 {
 public:
-    explicit Subscriber(Tally *tally) : tally(tally)
+    Subscriber(Tally *tally, bool noDelay) : tally(tally)
     {
         mosq = mosquitto_new("site-load-subscriber", true, this);
+        mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, noDelay ? 1 : 0);
         mosquitto_connect_callback_set(mosq, [](mosquitto *m, void *self, int rc) {
             auto *subscriber = static_cast<Subscriber *>(self);
             pthread_getcpuclockid(pthread_self(), &subscriber->cpuClock);
@@ -525,21 +528,24 @@ void raiseFileLimit(int stations)
         std::printf("  note: open files limited to %llu\n", static_cast<unsigned long long>(limit.rlim_cur));
 }
 
-void run(int stations, int seconds, int threadCount)
+void run(int stations, int seconds, int threadCount, bool noDelay)
 {
     std::printf("== %d stations, %d s window; %d publisher threads in this process, the subscriber "
-                "on a thread of its own, mosquitto in its own process\n",
-                stations, seconds, threadCount);
+                "on a thread of its own, mosquitto in its own process%s\n",
+                stations, seconds, threadCount, noDelay ? ", set_tcp_nodelay" : "");
     std::fflush(stdout);
     raiseFileLimit(stations);
     Broker broker;
     QString error;
-    if (!broker.start(&error, {QStringLiteral("max_connections -1"), QStringLiteral("persistence false")})) {
+    QStringList config{QStringLiteral("max_connections -1"), QStringLiteral("persistence false")};
+    if (noDelay)
+        config += QStringLiteral("set_tcp_nodelay true");
+    if (!broker.start(&error, config)) {
         std::printf("  broker: %s\n", qPrintable(error));
         return;
     }
     Tally tally;
-    Subscriber subscriber(&tally);
+    Subscriber subscriber(&tally, noDelay);
     if (!subscriber.start(broker.port())) {
         std::printf("  subscriber cannot connect\n");
         return;
@@ -662,6 +668,7 @@ int main(int argc, char *argv[])
     mosquitto_lib_init();
     int seconds = 20;
     int threads = 2;
+    bool noDelay = false;
     QVector<int> counts;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -670,16 +677,18 @@ int main(int argc, char *argv[])
             seconds = args[++i].toInt(&ok);
         else if (args[i] == QLatin1String("--threads") && i + 1 < args.size())
             threads = args[++i].toInt(&ok);
+        else if (args[i] == QLatin1String("--nodelay"))
+            ok = noDelay = true;
         else
             counts.append(args[i].toInt(&ok));
         if (!ok || seconds <= 0 || threads <= 0 || (!counts.isEmpty() && counts.last() <= 0)) {
-            std::fprintf(stderr, "usage: %s [--seconds S] [--threads T] [N ...]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--seconds S] [--threads T] [--nodelay] [N ...]\n", argv[0]);
             return 2;
         }
     }
     if (counts.isEmpty())
         counts = {10, 100, 500};
     for (const int count : qAsConst(counts))
-        run(count, seconds, std::min(threads, count));
+        run(count, seconds, std::min(threads, count), noDelay);
     return 0;
 }
