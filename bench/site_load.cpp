@@ -1,17 +1,18 @@
 // Publishing at site scale: N stations, each the station's own MQTT client and message
-// builders fed by synthetic readings, against a local mosquitto; one subscriber to kestro/#
+// builders fed by synthetic readings, against a local mosquitto; a consumer of kestro/#
 // matches every message it receives with the moment it was sent. Figures only; never fails
 // on time.
-//   bench_site_load [--seconds S] [--threads T] [--nodelay] [N ...]
-//   (default: 20 s, 2 threads, N = 10 100 500; --nodelay: the broker and the subscriber
-//   send each message at once instead of leaving small writes to the kernel to gather)
+//   bench_site_load [--seconds S] [--threads T] [--consumers C] [--nodelay] [N ...]
+//   (default: 20 s, 2 threads, 1 consumer, N = 10 100 500; consumers beyond the first only
+//   count what they receive; --nodelay: the broker and the consumers send each message at
+//   once instead of leaving small writes to the kernel to gather)
 //
 // A station here behaves as a linked one does: at each connect its status, link, active
 // alarms and all 200 devices (retained); then every second the devices whose readings
 // changed (a tenth of them, drifting), and the link counters every 10 s. The stations share
-// T threads of this process, each with its own Qt event loop; the subscriber runs on
-// libmosquitto's own thread, the broker is a process of its own. Payloads are the real ones:
-// a message is known again by its topic and payload, which differ by value and time.
+// T threads of this process, each with its own Qt event loop; each consumer runs on a
+// libmosquitto thread of its own, the broker is a process of its own. Payloads are the real
+// ones: a message is known again by its topic and payload, which differ by value and time.
 
 #include "site/mqttclient.h"
 #include "site/sitemessages.h"
@@ -76,8 +77,8 @@ QByteArray messageKey(const QByteArray &topic, const QByteArray &payload)
     return topic + '\0' + payload;
 }
 
-// What was sent and when, until the subscriber sees it. Sharded: every publisher thread and
-// the subscriber meet here.
+// What was sent and when, until the consumer sees it. Sharded: every publisher thread and
+// the consumer meet here.
 class SendLog
 {
 public:
@@ -253,7 +254,7 @@ private:
         const QString fullTopic = topic(leaf);
         const QByteArray key = messageKey(fullTopic.toUtf8(), payload);
         const qint64 ns = nowNs();
-        // Logged first: the subscriber may see it before publish() returns.
+        // Logged first: the consumer may see it before publish() returns.
         tally->log.add(key, {ns, initial});
         if (client->publish(fullTopic, payload, qos, true) < 0) {
             tally->log.forget(key);
@@ -301,13 +302,15 @@ private:
     QVector<Station *> stations;
 };
 
-// A consumer of the whole site, as a control room would run one.
+// A consumer of the whole site, as a control room would run one. Without a tally it only
+// counts, as a further consumer loading the broker.
 class Subscriber
 {
 public:
-    Subscriber(Tally *tally, bool noDelay) : tally(tally)
+    Subscriber(Tally *tally, bool noDelay, int number) : tally(tally)
     {
-        mosq = mosquitto_new("site-load-subscriber", true, this);
+        const QByteArray id = "site-load-consumer-" + QByteArray::number(number);
+        mosq = mosquitto_new(id.constData(), true, this);
         mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, noDelay ? 1 : 0);
         mosquitto_connect_callback_set(mosq, [](mosquitto *m, void *self, int rc) {
             auto *subscriber = static_cast<Subscriber *>(self);
@@ -334,11 +337,15 @@ public:
                && mosquitto_loop_start(mosq) == MOSQ_ERR_SUCCESS;
     }
     std::atomic<bool> subscribed{false};
+    std::atomic<qint64> count{0};
     clockid_t cpuClock{};
 
 private:
     void received(const mosquitto_message *message)
     {
+        ++count;
+        if (!tally)
+            return;
         const qint64 ns = nowNs();
         const QByteArray key = messageKey(
             QByteArray(message->topic),
@@ -358,11 +365,10 @@ private:
         }
         if (!tally->inWindow(sent.ns))
             return;
+        // Judged by when it was sent: the slowest would otherwise fall out at the window's end.
         ++tally->matchedFromWindow;
-        if (counted) {
-            std::lock_guard<std::mutex> hold(tally->latencyLock);
-            tally->latenciesMs.push_back((ns - sent.ns) / 1e6);
-        }
+        std::lock_guard<std::mutex> hold(tally->latencyLock);
+        tally->latenciesMs.push_back((ns - sent.ns) / 1e6);
     }
 
     Tally *tally;
@@ -528,11 +534,12 @@ void raiseFileLimit(int stations)
         std::printf("  note: open files limited to %llu\n", static_cast<unsigned long long>(limit.rlim_cur));
 }
 
-void run(int stations, int seconds, int threadCount, bool noDelay)
+void run(int stations, int seconds, int threadCount, int consumers, bool noDelay)
 {
-    std::printf("== %d stations, %d s window; %d publisher threads in this process, the subscriber "
-                "on a thread of its own, mosquitto in its own process%s\n",
-                stations, seconds, threadCount, noDelay ? ", set_tcp_nodelay" : "");
+    std::printf("== %d stations, %d s window; %d publisher threads in this process, %d consumer%s "
+                "of kestro/# (a thread each), mosquitto in its own process%s\n",
+                stations, seconds, threadCount, consumers, consumers > 1 ? "s" : "",
+                noDelay ? ", set_tcp_nodelay" : "");
     std::fflush(stdout);
     raiseFileLimit(stations);
     Broker broker;
@@ -545,12 +552,21 @@ void run(int stations, int seconds, int threadCount, bool noDelay)
         return;
     }
     Tally tally;
-    Subscriber subscriber(&tally, noDelay);
-    if (!subscriber.start(broker.port())) {
-        std::printf("  subscriber cannot connect\n");
+    Subscriber subscriber(&tally, noDelay, 1);
+    std::vector<std::unique_ptr<Subscriber>> others;
+    for (int number = 2; number <= consumers; ++number)
+        others.emplace_back(new Subscriber(nullptr, noDelay, number));
+    bool started = subscriber.start(broker.port());
+    for (const auto &other : others)
+        started = started && other->start(broker.port());
+    if (!started) {
+        std::printf("  a consumer cannot connect\n");
         return;
     }
-    waitUntil([&]() { return subscriber.subscribed.load(); }, 5000);
+    waitUntil([&]() {
+        return subscriber.subscribed
+               && std::all_of(others.begin(), others.end(), [](const auto &other) { return other->subscribed.load(); });
+    }, 5000);
 
     QuietStderr quiet;
     std::vector<std::unique_ptr<QThread>> threads;
@@ -571,10 +587,21 @@ void run(int stations, int seconds, int threadCount, bool noDelay)
         QMetaObject::invokeMethod(fleet, [fleet, indices, port, shared]() { fleet->start(indices, port, shared); },
                                   Qt::BlockingQueuedConnection);
     }
+    // The connect storm ends when every station's first messages are in, or when no more
+    // come: a consumer that falls behind loses QoS 0 messages at the broker.
     const qint64 expectedInitial = qint64(stations) * kInitialMessages;
-    waitUntil([&]() { return tally.everConnected >= stations && tally.initialMatched >= expectedInitial; },
-              120000);
-    const qint64 brokerStorm = brokerCpuTicks(broker.pid()) - brokerStart;
+    qint64 initialBefore = -1;
+    qint64 brokerStorm = 0;
+    QElapsedTimer stalled;
+    waitUntil([&]() {
+        if (tally.initialMatched != initialBefore || tally.everConnected < stations) {
+            initialBefore = tally.initialMatched;
+            brokerStorm = brokerCpuTicks(broker.pid()) - brokerStart;
+            stalled.start();
+        }
+        return (tally.everConnected >= stations && tally.initialMatched >= expectedInitial)
+               || stalled.elapsed() > 2000;
+    }, 120000);
     const int connectedAtStart = tally.everConnected;
     const double connectS = std::max<qint64>(0, tally.lastConnectNs - startNs) / 1e9;
     const double deliveredS = std::max<qint64>(0, tally.lastInitialNs - startNs) / 1e9;
@@ -591,6 +618,9 @@ void run(int stations, int seconds, int threadCount, bool noDelay)
     for (const auto &fleet : fleets)
         fleetBefore.push_back(clockNs(fleet->cpuClock));
     const qint64 subscriberBefore = clockNs(subscriber.cpuClock);
+    qint64 othersBefore = 0;
+    for (const auto &other : others)
+        othersBefore += other->count;
     const QByteArray loadBefore = loadAverage();
 
     sleepMs(seconds * 1000);
@@ -602,6 +632,9 @@ void run(int stations, int seconds, int threadCount, bool noDelay)
     for (size_t i = 0; i < fleets.size(); ++i)
         fleetS += (clockNs(fleets[i]->cpuClock) - fleetBefore[i]) / 1e9;
     const double subscriberS = (clockNs(subscriber.cpuClock) - subscriberBefore) / 1e9;
+    qint64 othersReceived = -othersBefore;
+    for (const auto &other : others)
+        othersReceived += other->count;
     const int connectedAtEnd = tally.connectedNow;
     const double brokerMb = residentMb(broker.pid());
     sleepMs(kGraceMs);
@@ -626,22 +659,25 @@ void run(int stations, int seconds, int threadCount, bool noDelay)
     const qint64 machineTotal = machineAfter.total - machineBefore.total;
     const int cores = std::max(1, QThread::idealThreadCount());
 
-    std::printf("  connected: %d of %d, the last %.2f s after the start; their %lld retained "
-                "messages (status, link, active alarms, %d devices each) seen by the subscriber "
-                "after %.2f s; broker CPU for it %.2f s\n",
-                connectedAtStart, stations, connectS, static_cast<long long>(initialSeen),
-                kDevices, deliveredS, brokerStorm / tick);
+    std::printf("  connected: %d of %d, the last %.2f s after the start; of their %lld retained "
+                "messages (status, link, active alarms, %d devices each) the measuring consumer "
+                "saw %lld, the last after %.2f s; broker CPU until then %.2f s\n",
+                connectedAtStart, stations, connectS, static_cast<long long>(expectedInitial), kDevices,
+                static_cast<long long>(initialSeen), deliveredS, brokerStorm / tick);
     std::printf("  window %.1f s: %d stations connected at its end; %.0f messages/s received "
                 "(%lld sent in it, %lld of them not seen, %lld received unmatched)\n",
                 windowS, connectedAtEnd, tally.receivedInWindow / windowS,
                 static_cast<long long>(tally.sentInWindow.load()),
                 static_cast<long long>(tally.sentInWindow - tally.matchedFromWindow),
                 static_cast<long long>(tally.unmatchedInWindow.load()));
+    if (!others.empty())
+        std::printf("  each further consumer: %.0f messages/s received\n",
+                    othersReceived / windowS / double(others.size()));
     std::printf("  end-to-end latency: p50 %.2f ms, p90 %.2f ms, p99 %.2f ms, max %.2f ms (%zu messages)\n",
                 percentile(latencies, 0.50), percentile(latencies, 0.90), percentile(latencies, 0.99),
                 latencies.empty() ? std::nan("") : latencies.back(), latencies.size());
     std::printf("  broker: %.2f %% of one core, %.0f MB resident\n", 100.0 * brokerTicks / tick / windowS, brokerMb);
-    std::printf("  publishers: %.2f %% of one core, %.4f %% per station; subscriber thread %.2f %%; "
+    std::printf("  publishers: %.2f %% of one core, %.4f %% per station; measuring consumer's thread %.2f %%; "
                 "this whole process %.2f %%\n",
                 100.0 * fleetS / windowS, 100.0 * fleetS / windowS / stations,
                 100.0 * subscriberS / windowS, 100.0 * processS / windowS);
@@ -668,6 +704,7 @@ int main(int argc, char *argv[])
     mosquitto_lib_init();
     int seconds = 20;
     int threads = 2;
+    int consumers = 1;
     bool noDelay = false;
     QVector<int> counts;
     const QStringList args = app.arguments().mid(1);
@@ -677,18 +714,21 @@ int main(int argc, char *argv[])
             seconds = args[++i].toInt(&ok);
         else if (args[i] == QLatin1String("--threads") && i + 1 < args.size())
             threads = args[++i].toInt(&ok);
+        else if (args[i] == QLatin1String("--consumers") && i + 1 < args.size())
+            consumers = args[++i].toInt(&ok);
         else if (args[i] == QLatin1String("--nodelay"))
             ok = noDelay = true;
         else
             counts.append(args[i].toInt(&ok));
-        if (!ok || seconds <= 0 || threads <= 0 || (!counts.isEmpty() && counts.last() <= 0)) {
-            std::fprintf(stderr, "usage: %s [--seconds S] [--threads T] [--nodelay] [N ...]\n", argv[0]);
+        if (!ok || seconds <= 0 || threads <= 0 || consumers <= 0 || (!counts.isEmpty() && counts.last() <= 0)) {
+            std::fprintf(stderr, "usage: %s [--seconds S] [--threads T] [--consumers C] [--nodelay] [N ...]\n",
+                         argv[0]);
             return 2;
         }
     }
     if (counts.isEmpty())
         counts = {10, 100, 500};
     for (const int count : qAsConst(counts))
-        run(count, seconds, std::min(threads, count), noDelay);
+        run(count, seconds, std::min(threads, count), consumers, noDelay);
     return 0;
 }
