@@ -360,7 +360,6 @@ void MainWindow::paintAlarmRow(int row)
 void MainWindow::setUpSiteLink()
 {
     siteLink = new SiteLink(alarmHandling->journal(), this);
-    sitePassword = new PasswordStore(this);
     siteStateLabel = new QLabel(ui->statusbar);
     siteStateLabel->setObjectName(QStringLiteral("site_state"));
     ui->statusbar->addPermanentWidget(siteStateLabel);
@@ -401,6 +400,8 @@ void MainWindow::setUpSiteLink()
         return;
     }
     // The password comes from the secret store in its own time; publishing starts then.
+    // Asking whether a store runs costs a bus connection: only a station that needs it asks.
+    sitePassword = new PasswordStore(this);
     auto once = std::make_shared<QMetaObject::Connection>();
     *once = connect(sitePassword, &PasswordStore::passwordRead, siteLink,
                     [this, settings, publishLink, once](const QString &password) {

@@ -54,7 +54,6 @@ int MqttClient::nextBackoff(int retryMs)
 
 MqttClient::MqttClient(QObject *parent) : QObject(parent)
 {
-    initLibrary();
     miscTimer.setInterval(kTickMs);
     connect(&miscTimer, &QTimer::timeout, this, &MqttClient::tick);
     retryTimer.setSingleShot(true);
@@ -71,6 +70,9 @@ MqttClient::~MqttClient()
 
 void MqttClient::start(const MqttOptions &newOptions)
 {
+    // At the first start, not at construction: it initialises the TLS library, which a
+    // station without a site link never needs.
+    initLibrary();
     const bool wasConnected = state == State::Connected;
     dropSession(true);
     if (wasConnected)
