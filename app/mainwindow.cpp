@@ -2,6 +2,7 @@
 
 #include "app/applicationtitle.h"
 #include "app/datadirectory.h"
+#include "app/servicelog.h"
 #include "config/devicesettingsfile.h"
 #include "config/savedsettingslines.h"
 #include "forms/alarmform.h"
@@ -143,10 +144,7 @@ void MainWindow::showLinkCounters(const LinkCounters &counters)
 
 void MainWindow::logLinkEvent(const QString &event)
 {
-    const QByteArray line =
-        LinkStatusText::logLine(QDateTime::currentDateTime(), event).toLocal8Bit() + '\n';
-    std::fputs(line.constData(), stderr);
-    std::fflush(stderr);
+    ServiceLog::write("link", event);
 }
 
 void MainWindow::initialiseStartup()
@@ -480,10 +478,8 @@ void MainWindow::recordHistoryMinute()
 void MainWindow::recordHistoryAt(const QDateTime &now)
 {
     const QString event = historyWriteStatus.take(historyStore.recordHistoryMinute(evaluated, now), now);
-    if (!event.isEmpty()) {
-        std::fputs(event.toLocal8Bit().append('\n').constData(), stderr);
-        std::fflush(stderr);
-    }
+    if (!event.isEmpty())
+        ServiceLog::writeLine(event);
     historyWriteLabel->setText(historyWriteStatus.statusText());
     historyWriteLabel->setVisible(historyWriteStatus.failing());
 }

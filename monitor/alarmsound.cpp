@@ -1,5 +1,7 @@
 #include "monitor/alarmsound.h"
 
+#include "app/servicelog.h"
+
 #include <QApplication>
 #include <QAudioDeviceInfo>
 #include <QDateTime>
@@ -115,10 +117,5 @@ void AlarmSound::fallBackToBeep()
     if (logged)
         return;
     logged = true;
-    const QByteArray line =
-        (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) +
-         QStringLiteral(" alarm: no audio output, using the system beep\n"))
-            .toLocal8Bit();
-    std::fputs(line.constData(), stderr);
-    std::fflush(stderr);
+    ServiceLog::write("alarm", QStringLiteral("no audio output, using the system beep"));
 }

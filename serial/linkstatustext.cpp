@@ -1,5 +1,7 @@
 #include "serial/linkstatustext.h"
 
+#include "app/servicelog.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -42,5 +44,5 @@ QString LinkStatusText::countersText(const LinkCounters &counters)
 
 QString LinkStatusText::logLine(const QDateTime &when, const QString &event)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QStringLiteral(" link: ") + event;
+    return ServiceLog::line(when, "link", event);
 }

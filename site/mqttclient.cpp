@@ -1,5 +1,7 @@
 #include "site/mqttclient.h"
 
+#include "app/servicelog.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QSocketNotifier>
@@ -442,8 +444,5 @@ QString MqttClient::lossReason(int rc) const
 
 void MqttClient::log(const QString &event) const
 {
-    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-                         + QStringLiteral(" mqtt: ") + event + QLatin1Char('\n');
-    std::fputs(line.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
+    ServiceLog::write("mqtt", event);
 }

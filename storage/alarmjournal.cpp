@@ -1,5 +1,7 @@
 #include "storage/alarmjournal.h"
 
+#include "app/servicelog.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSqlError>
@@ -11,14 +13,6 @@
 namespace {
 
 constexpr int kSqliteFull = 13;
-
-void logLine(const QString &text)
-{
-    const QByteArray line = (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-                             + QStringLiteral(" journal: ") + text).toLocal8Bit() + '\n';
-    std::fputs(line.constData(), stderr);
-    std::fflush(stderr);
-}
 
 QVariant realOrNull(double value)
 {
@@ -46,7 +40,7 @@ AlarmJournal::~AlarmJournal()
     while (!waiting.empty() && db.isOpen() && writeOldest(&reason, &code)) {
     }
     if (waitingEvents > 0)
-        logLine(tr("报警日志关闭，%1 条事件未能写入").arg(waitingEvents));
+        ServiceLog::write("journal", tr("报警日志关闭，%1 条事件未能写入").arg(waitingEvents));
 }
 
 QString AlarmJournal::fault() const
@@ -167,7 +161,7 @@ void AlarmJournal::reportFault(int code, const QString &reason)
     if (text == currentFault)
         return;
     if (currentFault.isEmpty()) {
-        logLine(code == kSqliteFull ? text + QStringLiteral(" (") + reason + QLatin1Char(')') : text);
+        ServiceLog::write("journal", code == kSqliteFull ? text + QStringLiteral(" (") + reason + QLatin1Char(')') : text);
         retryTimer.start();
     }
     currentFault = text;
@@ -184,7 +178,7 @@ void AlarmJournal::reportRecovered()
     if (dropped > droppedReported)
         line += tr("，等待时丢弃 %1 条").arg(dropped - droppedReported);
     droppedReported = dropped;
-    logLine(line);
+    ServiceLog::write("journal", line);
     emit faultChanged(currentFault);
 }
 
@@ -193,7 +187,7 @@ void AlarmJournal::reportSetAside()
     if (db.setAsidePath().isEmpty() || db.setAsidePath() == reportedSetAside)
         return;
     reportedSetAside = db.setAsidePath();
-    logLine(tr("报警日志文件损坏，已移至 %1，另建新文件").arg(QFileInfo(reportedSetAside).fileName()));
+    ServiceLog::write("journal", tr("报警日志文件损坏，已移至 %1，另建新文件").arg(QFileInfo(reportedSetAside).fileName()));
 }
 
 QVector<QPair<qint64, JournalEvent>> AlarmJournal::pendingOutbox(const QSqlDatabase &db, int limit,

@@ -37,6 +37,15 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#define close _close
+#define dup _dup
+#define dup2 _dup2
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <sched.h>
 #include <sys/mount.h>
@@ -413,4 +422,29 @@ void MqttSubscriber::stop()
     process.kill();
     process.waitForFinished(2000);
     read();
+}
+
+OutputCapture::OutputCapture(std::FILE *stream) : stream(stream)
+{
+    file.open();
+    std::fflush(stream);
+    saved = dup(fileno(stream));
+    dup2(file.handle(), fileno(stream));
+}
+
+QByteArray OutputCapture::text()
+{
+    restore();
+    file.seek(0);
+    return file.readAll();
+}
+
+void OutputCapture::restore()
+{
+    if (saved < 0)
+        return;
+    std::fflush(stream);
+    dup2(saved, fileno(stream));
+    close(saved);
+    saved = -1;
 }

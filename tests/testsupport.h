@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <cstdio>
 #include <QtMessageHandler>
 #include <functional>
 #include <memory>
@@ -150,6 +152,22 @@ private:
     QByteArray read() { return output += process.readAllStandardOutput(); }
     QProcess process;
     QByteArray output;
+};
+
+// What the code under test writes to standard output or standard error while alive.
+class OutputCapture
+{
+public:
+    explicit OutputCapture(std::FILE *stream);
+    ~OutputCapture() { restore(); }
+    // All of it so far; the stream goes back to where it went before.
+    QByteArray text();
+
+private:
+    void restore();
+    std::FILE *stream;
+    QTemporaryFile file;
+    int saved = -1;
 };
 
 // The application object for a test. Leak checking pauses while it is made: the offscreen

@@ -43,17 +43,6 @@ QVector<JournalEvent> tick(int count, const QString &text, qint64 epochMs)
                                          epochMs - 5000});
 }
 
-#ifdef Q_OS_LINUX
-// Standard error into a file while alive.
-struct ErrorLines
-{
-    ErrorLines() : saved(::dup(2)) { file.open(); ::dup2(file.handle(), 2); }
-    ~ErrorLines() { ::dup2(saved, 2); ::close(saved); }
-    QString text() { return QString::fromLocal8Bit(fileBytes(file.fileName())); }
-    QTemporaryFile file;
-    int saved;
-};
-#endif
 
 } // namespace
 
@@ -138,7 +127,7 @@ void tst_alarmjournal::fullDiskKeepsEventsUntilSpaceReturns()
 #else
     SmallDisk disk(4);
     QVERIFY2(disk.isMounted(), "mounting a tmpfs needs root");
-    ErrorLines errors;
+    OutputCapture errors(stderr);
     AlarmJournal journal(disk.path(), nullptr, 50);
     QSignalSpy faults(&journal, &AlarmJournal::faultChanged);
     QVERIFY(journal.append(tick(2, "A", 1000)));
@@ -165,7 +154,7 @@ void tst_alarmjournal::fullDiskKeepsEventsUntilSpaceReturns()
     // One line when it starts, one when it ends.
     const QString stamp = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d journal: ";
     QVERIFY2(QRegularExpression(QString("^%1报警日志无法写入：磁盘空间不足[^\\n]*\\n%1报警日志恢复写入\\n$").arg(stamp))
-                 .match(errors.text()).hasMatch(), qPrintable(errors.text()));
+                 .match(QString::fromLocal8Bit(errors.text())).hasMatch(), qPrintable(QString::fromLocal8Bit(errors.text())));
 #endif
 }
 

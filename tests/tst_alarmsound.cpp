@@ -5,7 +5,6 @@
 #include <QAudioDeviceInfo>
 #include <QFile>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -13,14 +12,6 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstdio>
-#ifdef Q_OS_WIN
-#include <io.h>
-#define dup _dup
-#define dup2 _dup2
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 class tst_alarmsound : public QObject
 {
@@ -55,18 +46,7 @@ void tst_alarmsound::withoutAudioOutputTheBeepRepeats()
 {
     if (!QAudioDeviceInfo::defaultOutputDevice().isNull())
         QSKIP("this machine has an audio output");
-    QTemporaryDir dir;
-    const QString logPath = dir.filePath(QStringLiteral("stderr"));
-    std::FILE *log = std::fopen(QFile::encodeName(logPath).constData(), "w"); // stderr goes here
-    QVERIFY(log);
-    std::fflush(stderr);
-    const int savedStderr = dup(2);
-    dup2(fileno(log), 2);
-    const auto restoreStderr = qScopeGuard([&] {
-        std::fflush(stderr);
-        dup2(savedStderr, 2);
-        std::fclose(log);
-    });
+    OutputCapture errors(stderr);
 
     AlarmSound sound;
     sound.setSounding(true);
@@ -81,12 +61,11 @@ void tst_alarmsound::withoutAudioOutputTheBeepRepeats()
     second.setSounding(true);
     QVERIFY(second.usesSystemBeep());
 
-    std::fflush(stderr);
     const QRegularExpression line(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "
                                                  "alarm: no audio output, using the system beep$"),
                                   QRegularExpression::MultilineOption);
     int lines = 0;
-    for (auto it = line.globalMatch(QString::fromLocal8Bit(fileBytes(logPath))); it.hasNext();
+    for (auto it = line.globalMatch(QString::fromLocal8Bit(errors.text())); it.hasNext();
          it.next())
         ++lines;
     QCOMPARE(lines, 1);

@@ -14,14 +14,6 @@
 #include <cstdio>
 #include <limits>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#define dup _dup
-#define dup2 _dup2
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -35,38 +27,6 @@ QDateTime at(int hour, int minute)
 {
     return QDateTime(QDate(2024, 5, 1), QTime(hour, minute));
 }
-
-// What the code under test prints on standard output while alive.
-class StdoutCapture
-{
-public:
-    StdoutCapture()
-    {
-        file.open();
-        std::fflush(stdout);
-        saved = dup(fileno(stdout));
-        dup2(file.handle(), fileno(stdout));
-    }
-    ~StdoutCapture() { restore(); }
-    QByteArray text()
-    {
-        restore();
-        file.seek(0);
-        return file.readAll();
-    }
-
-private:
-    void restore()
-    {
-        if (saved < 0)
-            return;
-        std::fflush(stdout);
-        dup2(saved, fileno(stdout));
-        saved = -1;
-    }
-    QTemporaryFile file;
-    int saved = -1;
-};
 
 } // namespace
 
@@ -118,7 +78,7 @@ void HistoryStoreTest::oneLinePerMinuteInDeviceOrder()
     readings.deviceTemperature[199] = std::numeric_limits<float>::quiet_NaN(); // not 0
 
     HistoryStore store(dir->path());
-    StdoutCapture capture;
+    OutputCapture capture(stdout);
     store.recordHistoryMinute(readings, at(8, 0));
     store.recordHistoryMinute(readings, at(8, 1));
     // No counter file before the first write.
@@ -220,7 +180,7 @@ void HistoryStoreTest::unwritableDirectoryIsReportedAndCounted()
     DeviceReadings readings;
     readings.deviceTemperature[0] = 20.0f;
     HistoryStore store(blocked);
-    StdoutCapture capture;
+    OutputCapture capture(stdout);
     store.recordHistoryMinute(readings, at(12, 0));
     store.recordHistoryMinute(readings, at(12, 1));
     QCOMPARE(capture.text(), QByteArray("Open failed2.\nOpen failed1.\nOpen failed1.\n"
