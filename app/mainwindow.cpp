@@ -435,7 +435,7 @@ void MainWindow::publishDevices()
 void MainWindow::showAlarmCounts()
 {
     alarmCountLabel->setText(alarmHandling->countText());
-    const QString style = alarmHandling->anyUnacknowledged() ? QStringLiteral("color: red;") : QString();
+    const QString style = alarmHandling->unacknowledgedCount() > 0 ? QStringLiteral("color: red;") : QString();
     if (alarmCountLabel->styleSheet() != style)
         alarmCountLabel->setStyleSheet(style);
     ui->silence_button->setEnabled(alarmHandling->sounding());

@@ -59,8 +59,6 @@ public:
     const DeviceReadings &readings() const { return evaluated; }
     const AlarmDetector &alarms() const { return alarmState; }
     AlarmHandling *alarmHandlingOf() const { return alarmHandling; }
-    SiteLink *siteLinkOf() const { return siteLink; }
-    SiteDialog *siteSettings() const { return siteDialog; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
     const TemperatureCurve &temperatureCurve() const { return curve; }

@@ -30,7 +30,6 @@ public:
     AlarmAcknowledgement::State state(int row) const { return rows.state(row); }
     // "报警 3 │ 未确认 2"
     QString countText() const;
-    bool anyUnacknowledged() const { return rows.unacknowledgedCount() > 0; }
     bool sounding() const { return rows.sounding(); }
     AlarmJournal *journal() const { return alarmJournal; }
     // The open alarms, oldest row first, as the site is told of them.
