@@ -4,89 +4,189 @@
 #include "history/historyrecord.h"
 #include "history/historystore.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QTextCodec>
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
 namespace {
 
 constexpr int kDays = HistoryStore::kDays;
+constexpr int kStampLength = 19;
+constexpr int kNumbers = 1000; // every three-digit device text
+constexpr int kFirstDevice = 1;
+constexpr int kLastDevice = 200;
+constexpr int kStretchBytes = 1 << 20;
 
 const char *const kDayFailures[kDays] = {
     "读取星期一文件失败", "读取星期二文件失败", "读取星期三文件失败", "读取星期四文件失败",
     "读取星期五文件失败", "读取星期六文件失败", "读取星期天文件失败"};
 
-// What every record is judged against, worked out once per query.
-struct Target
+bool isAscii(const QString &text)
 {
-    Target(const QString &device, const QString &head, const QString &tail)
-        : device(device), head(head), tail(tail), codec(DeviceSettingsFile::codec())
-    {
-        // A record's device text is always three characters.
-        impossible = device.size() != 3 || head > tail;
-        for (int k = 0; k < 3 && !impossible; ++k) {
-            const ushort c = device.at(k).unicode();
-            ascii = ascii && c > 0 && c < 0x80;
-            digits[k] = static_cast<char>(c);
-        }
-    }
-
-    const QString device;
-    const QString head;
-    const QString tail;
-    QTextCodec *const codec;
-    bool impossible = false;
-    bool ascii = true; // false: every record is left to the parse
-    char digits[3] = {};
-};
-
-// Adds the matching records of one parsed stretch; false once the list is full and one more
-// matched, which ends the query.
-bool take(const QVector<QStringList> &records, const Target &target, HistoryQuery::Result *result)
-{
-    for (const QStringList &fields : records) {
-        if (HistoryRecord::deviceText(fields) != target.device)
-            continue;
-        const QString time = HistoryRecord::timeText(fields);
-        if (time < target.head || target.tail < time)
-            continue;
-        if (result->displayTexts.size() >= HistoryQuery::kResultSlots) {
-            result->dropped = true;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
             return false;
-        }
-        result->displayTexts.append(HistoryRecord::displayText(fields));
-        QStringList values;
-        for (const QString &field : fields)
-            values.append(HistoryRecord::fieldValue(field));
-        while (values.size() < 5)
-            values.append(QString());
-        result->fieldValues.append(values);
     }
     return true;
 }
 
-// Whether the record at p (size bytes, without its ";") could carry the device text. Its
-// first six bytes, when all ASCII, are its first six characters in any ASCII-based code page;
-// anything else is left to the parse.
-bool couldMatch(const char *p, std::ptrdiff_t size, const Target &target)
+// What every record is judged against, worked out once per query.
+class Target
 {
-    if (!target.ascii)
-        return true;
-    if (size < 6)
-        return false; // fewer than six characters: the device text holds a NUL
-    if (p[3] == target.digits[0] && p[4] == target.digits[1] && p[5] == target.digits[2])
-        return true;
-    for (int k = 0; k < 6; ++k) {
-        if (static_cast<unsigned char>(p[k]) >= 0x80)
-            return true;
+public:
+    // One device text as the history page gives it; any text at all.
+    Target(const QString &device, const QString &head, const QString &tail) : Target(head, tail)
+    {
+        // A record's device text is always three characters.
+        impossible = impossible || device.size() != 3;
+        if (impossible)
+            return;
+        const int number =
+            numberOf(device.at(0).unicode(), device.at(1).unicode(), device.at(2).unicode());
+        if (number >= 0) {
+            wanted[number] = true;
+            return;
+        }
+        oddText = device;
+        oddBytes = device.toLatin1();
+        // A NUL or non-ASCII device text can only be judged by the parse.
+        parseAll = !isAscii(device) || device.contains(QChar(0));
     }
-    return false;
+
+    Target(const QVector<int> &devices, const QString &head, const QString &tail)
+        : Target(head, tail)
+    {
+        for (const int device : devices) {
+            if (device >= kFirstDevice && device <= kLastDevice)
+                wanted[device] = true;
+        }
+        if (devices.isEmpty())
+            std::fill(wanted + kFirstDevice, wanted + kLastDevice + 1, true);
+    }
+
+    // The device number a record with this device text is taken for, or -1 when it is not
+    // wanted (0 for a wanted text that is no number).
+    int deviceOf(const QString &text) const
+    {
+        if (text.size() == 3) {
+            const int number =
+                numberOf(text.at(0).unicode(), text.at(1).unicode(), text.at(2).unicode());
+            if (number >= 0)
+                return wanted[number] ? number : -1;
+        }
+        return !oddText.isEmpty() && text == oddText ? 0 : -1;
+    }
+
+    bool inRange(const QString &time) const { return !(time < head || tail < time); }
+
+    // Whether the record at p (size bytes, without its ";") could be one to take. Its first
+    // six bytes, when all ASCII, are its first six characters in any ASCII-based code page;
+    // anything else is left to the parse.
+    bool couldMatch(const char *p, std::ptrdiff_t size) const
+    {
+        if (parseAll)
+            return true;
+        if (size < 6)
+            return false; // fewer than six characters: the device text holds a NUL
+        for (int k = 0; k < 6; ++k) {
+            if (static_cast<unsigned char>(p[k]) >= 0x80)
+                return true;
+        }
+        const int number = numberOf(p[3], p[4], p[5]);
+        const bool device =
+            number >= 0 ? wanted[number]
+                        : oddBytes.size() == 3 && std::memcmp(p + 3, oddBytes.constData(), 3) == 0;
+        return device && !stampOutside(p, size);
+    }
+
+    const QString head;
+    const QString tail;
+    QTextCodec *const codec;
+    bool impossible = false;
+
+private:
+    Target(const QString &head, const QString &tail)
+        : head(head), tail(tail), codec(DeviceSettingsFile::codec()),
+          tag(codec->fromUnicode(QStringLiteral("#时间:")))
+    {
+        impossible = head > tail;
+        // A record too short for a time field has the empty time, which only an empty head
+        // lets through; with ASCII ends the stamp bytes compare as its characters do.
+        stampFilter = !head.isEmpty() && isAscii(head) && isAscii(tail);
+        if (stampFilter) {
+            asciiHead = head.toLatin1();
+            asciiTail = tail.toLatin1();
+        }
+    }
+
+    static int numberOf(ushort a, ushort b, ushort c)
+    {
+        auto digit = [](ushort d) { return d >= '0' && d <= '9'; };
+        if (!digit(a) || !digit(b) || !digit(c))
+            return -1;
+        return (a - '0') * 100 + (b - '0') * 10 + (c - '0');
+    }
+
+    static int compare(const char *stamp, const QByteArray &end)
+    {
+        const int common = std::min(kStampLength, end.size());
+        const int order = std::memcmp(stamp, end.constData(), static_cast<size_t>(common));
+        return order != 0 ? order : kStampLength - end.size();
+    }
+
+    // Whether a record ending "#时间:" + 19 ASCII bytes + "#" holds a stamp outside the
+    // range; such a record's last field is the time field (the one with more than five
+    // fields included) and those bytes are its time text. Every other shape is left to
+    // the parse. "#" is a character boundary as ";" is: no code page the files use has an
+    // ASCII trail byte below "@".
+    bool stampOutside(const char *p, std::ptrdiff_t size) const
+    {
+        if (!stampFilter || size < 2 + tag.size() + kStampLength || p[size - 1] != '#')
+            return false;
+        const char *stamp = p + size - 1 - kStampLength;
+        if (std::memcmp(stamp - tag.size(), tag.constData(), static_cast<size_t>(tag.size())) != 0)
+            return false;
+        for (int k = 0; k < kStampLength; ++k) {
+            if (static_cast<unsigned char>(stamp[k]) >= 0x80 || stamp[k] == '#')
+                return false;
+        }
+        return compare(stamp, asciiHead) < 0 || compare(stamp, asciiTail) > 0;
+    }
+
+    bool wanted[kNumbers] = {};
+    // A device text of the history page that is no number ("-07"): taken as device 0.
+    QString oddText;
+    QByteArray oddBytes;
+    bool parseAll = false; // every record is left to the parse
+    QByteArray tag;
+    bool stampFilter = false;
+    QByteArray asciiHead;
+    QByteArray asciiTail;
+};
+
+// Hands the matching records of one parsed stretch to take(device, fields); false once take
+// refuses one, which ends the pass.
+template <typename Take>
+bool offer(const QVector<QStringList> &records, const Target &target, Take &take)
+{
+    for (const QStringList &fields : records) {
+        const int device = target.deviceOf(HistoryRecord::deviceText(fields));
+        if (device < 0 || !target.inRange(HistoryRecord::timeText(fields)))
+            continue;
+        if (!take(device, fields))
+            return false;
+    }
+    return true;
 }
 
-void matchLinesOf(const char *data, int size, const Target &target, HistoryQuery::Result *result)
+template <typename Take>
+bool matchLinesOf(const char *data, std::ptrdiff_t size, const Target &target, Take &take)
 {
     const char *end = data + size;
     for (const char *line = data; line < end;) {
@@ -96,15 +196,17 @@ void matchLinesOf(const char *data, int size, const Target &target, HistoryQuery
         if (length > 0 && line[length - 1] == '\r')
             --length;
         const QString text = target.codec->toUnicode(line, static_cast<int>(length));
-        if (!take(HistoryRecord::parse(text), target, result))
-            return;
+        if (!offer(HistoryRecord::parse(text), target, take))
+            return false;
         line = lineEnd + 1;
     }
+    return true;
 }
 
 // Records are the stretches up to each ";" that start at a line start or after a ";"; as
 // both bytes are ASCII they are character boundaries in every code page the files use.
-void matchRecordsOf(const char *data, int size, const Target &target, HistoryQuery::Result *result)
+template <typename Take>
+bool matchRecordsOf(const char *data, std::ptrdiff_t size, const Target &target, Take &take)
 {
     const char *end = data + size;
     const char *p = data;
@@ -116,14 +218,91 @@ void matchRecordsOf(const char *data, int size, const Target &target, HistoryQue
             if (!semicolon)
                 break; // text after the last ";" is not a record
             const char *stop = static_cast<const char *>(semicolon);
-            if (couldMatch(p, stop - p, target)) {
+            if (target.couldMatch(p, stop - p)) {
                 const QString text = target.codec->toUnicode(p, static_cast<int>(stop + 1 - p));
-                if (!take(HistoryRecord::parse(text), target, result))
-                    return;
+                if (!offer(HistoryRecord::parse(text), target, take))
+                    return false;
             }
             p = stop + 1;
         }
         p = lineEnd + 1;
+    }
+    return true;
+}
+
+template <typename Take>
+bool matchBytesOf(const char *data, std::ptrdiff_t size, const Target &target, Take &take)
+{
+    if (target.impossible)
+        return true;
+    // Only text before a NUL of a line counts; the line-by-line path knows where lines are.
+    if (std::memchr(data, '\0', static_cast<size_t>(size)))
+        return matchLinesOf(data, size, target, take);
+    return matchRecordsOf(data, size, target, take);
+}
+
+// The matches appended to a page result: false once it is full and one more matched.
+struct ResultTake
+{
+    HistoryQuery::Result *result;
+    bool operator()(int, const QStringList &fields) const
+    {
+        if (result->displayTexts.size() >= HistoryQuery::kResultSlots) {
+            result->dropped = true;
+            return false;
+        }
+        result->displayTexts.append(HistoryRecord::displayText(fields));
+        QStringList values;
+        for (const QString &field : fields)
+            values.append(HistoryRecord::fieldValue(field));
+        while (values.size() < 5)
+            values.append(QString());
+        result->fieldValues.append(values);
+        return true;
+    }
+};
+
+enum class FileEnd
+{
+    Read,
+    Missing,
+    Taken,
+    Stopped
+};
+
+// One day file in stretches of whole lines, so a long file is never held whole and `stop`
+// is heard within one stretch.
+template <typename Take>
+FileEnd matchFile(const QString &path, const Target &target, Take &take,
+                  const std::function<bool()> &stop)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileEnd::Missing;
+    QByteArray buffer;
+    for (;;) {
+        const int kept = buffer.size();
+        buffer.resize(kept + kStretchBytes);
+        const qint64 read = file.read(buffer.data() + kept, kStretchBytes);
+        buffer.resize(kept + static_cast<int>(std::max<qint64>(read, 0)));
+        const bool atEnd = read <= 0;
+        // What was kept holds no line end, so the stretch ends at the last one just read.
+        int usable = buffer.size();
+        if (!atEnd) {
+            while (usable > kept && buffer.at(usable - 1) != '\n')
+                --usable;
+            if (usable == kept)
+                usable = 0;
+        }
+        if (usable > 0) {
+            if (!matchBytesOf(buffer.constData(), usable, target, take))
+                return FileEnd::Taken;
+            buffer.remove(0, usable);
+        }
+        if (atEnd)
+            return FileEnd::Read;
+        if (stop && stop())
+            return FileEnd::Stopped;
     }
 }
 
@@ -144,21 +323,25 @@ QVector<int> HistoryQuery::dayOrder(int storedCount)
     return days;
 }
 
+QString HistoryQuery::stamp(const QDateTime &when)
+{
+    return QLocale::c().toString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 HistoryQuery::Result HistoryQuery::run(const QString &dataDirectory, const QString &idText,
                                        const QString &timeHead, const QString &timeTail,
                                        const std::function<void(int)> &progress)
 {
     Result result;
-    const QString device = deviceText(idText);
+    const Target target(deviceText(idText), timeHead, timeTail);
+    ResultTake take{&result};
     const QDir directory(dataDirectory);
     const QVector<int> days = dayOrder(HistoryStore::readStoredCount(dataDirectory));
     for (int k = 0; k < days.size(); ++k) {
-        QFile file(directory.filePath(HistoryStore::dayFileName(days[k])));
-        if (file.open(QIODevice::ReadOnly)) {
-            matchBytes(file.readAll(), device, timeHead, timeTail, &result);
-        } else {
+        const FileEnd end =
+            matchFile(directory.filePath(HistoryStore::dayFileName(days[k])), target, take, {});
+        if (end == FileEnd::Missing)
             qDebug().noquote() << QString::fromUtf8(kDayFailures[days[k]]);
-        }
         if (result.dropped)
             break;
         if (progress)
@@ -169,23 +352,51 @@ HistoryQuery::Result HistoryQuery::run(const QString &dataDirectory, const QStri
     return result;
 }
 
+bool HistoryQuery::scan(const QString &dataDirectory, const QVector<int> &devices,
+                        const QString &head, const QString &tail, const RecordSink &sink,
+                        const std::function<bool()> &stop)
+{
+    const Target target(devices, head, tail);
+    if (target.impossible)
+        return true;
+    auto take = [&sink](int device, const QStringList &fields) {
+        sink(device, fields);
+        return true;
+    };
+    const QDir directory(dataDirectory);
+    for (const int day : dayOrder(HistoryStore::readStoredCount(dataDirectory))) {
+        if (matchFile(directory.filePath(HistoryStore::dayFileName(day)), target, take, stop) ==
+            FileEnd::Stopped)
+            return false;
+    }
+    return true;
+}
+
+void HistoryQuery::scanBytes(const QByteArray &bytes, const QVector<int> &devices,
+                             const QString &head, const QString &tail, const RecordSink &sink)
+{
+    const Target target(devices, head, tail);
+    auto take = [&sink](int device, const QStringList &fields) {
+        sink(device, fields);
+        return true;
+    };
+    matchBytesOf(bytes.constData(), bytes.size(), target, take);
+}
+
 void HistoryQuery::matchBytes(const QByteArray &bytes, const QString &device, const QString &head,
                               const QString &tail, Result *result)
 {
     const Target target(device, head, tail);
-    if (target.impossible || result->dropped)
-        return;
-    // Only text before a NUL of a line counts; the line-by-line path knows where lines are.
-    if (std::memchr(bytes.constData(), '\0', static_cast<size_t>(bytes.size())))
-        matchLinesOf(bytes.constData(), bytes.size(), target, result);
-    else
-        matchRecordsOf(bytes.constData(), bytes.size(), target, result);
+    ResultTake take{result};
+    if (!result->dropped)
+        matchBytesOf(bytes.constData(), bytes.size(), target, take);
 }
 
 void HistoryQuery::matchLines(const QByteArray &bytes, const QString &device, const QString &head,
                               const QString &tail, Result *result)
 {
     const Target target(device, head, tail);
-    if (!result->dropped)
-        matchLinesOf(bytes.constData(), bytes.size(), target, result);
+    ResultTake take{result};
+    if (!result->dropped && !target.impossible)
+        matchLinesOf(bytes.constData(), bytes.size(), target, take);
 }

@@ -1,9 +1,11 @@
 #include "history/historycsv.h"
 #include "history/historyquery.h"
+#include "history/historyrecord.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,6 +53,24 @@ void compareBothPaths(const QByteArray &bytes, const char *head, const char *tai
     }
 }
 
+// scanBytes against the plain line parse of each wanted device, record for record.
+void compareScan(const QByteArray &bytes, const QVector<int> &devices, const QString &head,
+                 const QString &tail)
+{
+    QMap<int, QStringList> scanned;
+    HistoryQuery::scanBytes(bytes, devices, head, tail, [&](int device, const QStringList &fields) {
+        scanned[device].append(HistoryRecord::displayText(fields));
+    });
+    for (int device = 1; device <= 200; ++device) {
+        if (!devices.isEmpty() && !devices.contains(device))
+            continue;
+        HistoryQuery::Result plain;
+        HistoryQuery::matchLines(bytes, QString::asprintf("%03d", device), head, tail, &plain);
+        QCOMPARE(scanned.take(device), plain.displayTexts);
+    }
+    QCOMPARE(scanned.keys(), QList<int>());
+}
+
 } // namespace
 
 class HistoryQueryTest : public QObject
@@ -66,6 +86,8 @@ private slots:
     void hostileLines_data();
     void hostileLines();
     void fastPathAgreesOnRandomFiles();
+    void scanAgreesOnRandomFiles();
+    void scanOfSeveralDevices();
     void csvExport();
 };
 
@@ -264,6 +286,95 @@ void HistoryQueryTest::fastPathAgreesOnRandomFiles()
         compareBothPaths(bytes, "2024-05-01 00:00:00", "2024-05-01 08:00:00");
         compareBothPaths(bytes, "", "9");
     }
+}
+
+void HistoryQueryTest::scanAgreesOnRandomFiles()
+{
+    // Records of 0..7 fields: devices at the ends of 1..200, stamps and near misses, strays.
+    const QList<QByteArray> fields = {
+        "ID:007#", "ID:001#", "ID:150#", "ID:200#", "ID:201#", "ID:000#", "ID:-07#", "ID:0071#",
+        "状态:在线#", "温度:23.5#", "#", "时间:2024-05-01 08:00:00#", "时间:2024-05-01 07:59:59#",
+        "时间:2024-05-01 08:00:01#", "时间:2024-04-30 23:00:00#", "时间:2024-05-01#",
+        "时间:2024-05-01 08:00:00 #", "时间:2024-05-01\xE6" "08:00:00#", "间:2024-05-01 09:00:00#",
+        "\xE5#时间:2024-05-01 06:00:00#", "时间:2024-05-01 09:00:00", "时间:9#xyz2024-05-01 08:#",
+        "时间:2024-05-01 08:00:00时间:2024-05-01 23:00:00#", "时间:2024-05-01 0Z:00:00#",
+        "时间:2024-05-01 23:00:00x"};
+    const QList<QByteArray> strays = {"\r\n", "\n",  "\r", "\xE6", "\xE5\x9C",
+                                      "ID:",  "007", "x",  "#;"};
+    const QVector<QPair<QString, QString>> ranges = {
+        {"2024-05-01 00:00:00", "2024-05-01 08:00:00"},
+        {"", "2024-05-01 07:59:59"},
+        {"2024-05-01 08:00:00", "2024-05-01 08:00:00"},
+        {"2024-05-01 08", "2024-05-01 08:00:00 "},
+        {"2024-05-01 07:00:00", QStringLiteral("2024-05-01 08:00:00时")},
+        {"2024-05-01 00:00:00", QStringLiteral("2024-05-01 0时")}};
+    QRandomGenerator random(20240502);
+    for (int file = 0; file < 150; ++file) {
+        QByteArray bytes;
+        for (int record = random.bounded(1, 40); record > 0; --record) {
+            for (int k = random.bounded(8); k > 0; --k) {
+                bytes += fields.at(random.bounded(fields.size()));
+                if (random.bounded(10) == 0)
+                    bytes += strays.at(random.bounded(strays.size()));
+            }
+            bytes += random.bounded(4) == 0 ? "#;\r\n" : ";";
+        }
+        if (file % 10 == 0)
+            bytes.insert(random.bounded(bytes.size()), '\0');
+        for (const auto &range : ranges) {
+            compareScan(bytes, {7}, range.first, range.second);
+            compareScan(bytes, {200, 1, 150, 7, 0, 201}, range.first, range.second);
+            if (file % 5 == 0)
+                compareScan(bytes, {}, range.first, range.second);
+        }
+    }
+}
+
+void HistoryQueryTest::scanOfSeveralDevices()
+{
+    QTemporaryDir dir;
+    put(dir, QStringLiteral("profile.txt"), "5000\n"); // Thursday being filled: Friday first
+    put(dir, kFiles[0],
+        rec("003", "2024-05-06 10:00:00") + rec("007", "2024-05-06 10:00:00") +
+            rec("150", "2024-05-06 10:00:00") + "\r\n");
+    put(dir, kFiles[3], rec("003", "2024-05-08 00:00:01") + "\r\n");
+    put(dir, kFiles[4],
+        rec("003", "2024-05-03 09:59:59") + rec("150", "2024-05-03 10:00:00") + "\r\n");
+    QStringList seen;
+    auto sink = [&seen](int device, const QStringList &fields) {
+        seen << QString::number(device) + QLatin1Char(' ') + HistoryRecord::timeText(fields);
+    };
+    const QString head = QStringLiteral("2024-05-03 10:00:00"),
+                  tail = QStringLiteral("2024-05-08 00:00:00");
+    QVERIFY(HistoryQuery::scan(dir.path(), {3, 150}, head, tail, sink));
+    QCOMPARE(seen, QStringList({"150 2024-05-03 10:00:00", "3 2024-05-06 10:00:00",
+                                "150 2024-05-06 10:00:00"}));
+    seen.clear();
+    QVERIFY(HistoryQuery::scan(dir.path(), {}, head, tail, sink));
+    QCOMPARE(seen, QStringList({"150 2024-05-03 10:00:00", "3 2024-05-06 10:00:00",
+                                "7 2024-05-06 10:00:00", "150 2024-05-06 10:00:00"}));
+
+    // Asked to stop after the first stretch (here the whole Friday file), the pass ends there.
+    seen.clear();
+    QVERIFY(!HistoryQuery::scan(dir.path(), {3, 150}, head, tail, sink, [] { return true; }));
+    QCOMPARE(seen, QStringList({"150 2024-05-03 10:00:00"}));
+
+    // Several stretches: every line once, one longer than a stretch, a stop within a file.
+    QByteArray saturday;
+    for (int k = 0; k < 40000; ++k)
+        saturday += rec("009", "2024-05-04 00:00:00") + "\r\n";
+    for (int k = 0; k < 20000; ++k)
+        saturday += rec("009", "2024-05-04 00:00:01");
+    saturday += "\r\n" + rec("009", "2024-05-04 00:00:02");
+    put(dir, kFiles[5], saturday);
+    seen.clear();
+    QVERIFY(HistoryQuery::scan(dir.path(), {9}, head, tail, sink));
+    QCOMPARE(seen.size(), 60001);
+    QCOMPARE(seen.last(), QStringLiteral("9 2024-05-04 00:00:02"));
+    seen.clear();
+    int asked = 0;
+    QVERIFY(!HistoryQuery::scan(dir.path(), {9}, head, tail, sink, [&] { return ++asked == 3; }));
+    QVERIFY2(seen.size() > 0 && seen.size() < 40000, qPrintable(QString::number(seen.size())));
 }
 
 void HistoryQueryTest::csvExport()
