@@ -1,12 +1,13 @@
 #include "app/servicelog.h"
 
+#include <QLocale>
 #include <cstdio>
 
 namespace ServiceLog {
 
 QString line(const QDateTime &when, const char *source, const QString &text)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QLatin1Char(' ')
+    return QLocale::c().toString(when, QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QLatin1Char(' ')
         + QLatin1String(source) + QStringLiteral(": ") + text;
 }
 

@@ -4,6 +4,7 @@
 
 #include "monitor/alarmcsv.h"
 
+#include <QLocale>
 
 namespace {
 
@@ -38,5 +39,5 @@ bool HistoryCsv::write(const QString &path, const QVector<QStringList> &rows, QS
 QString HistoryCsv::fileName(const QString &deviceText, const QDateTime &when)
 {
     return QStringLiteral("history-%1-%2.csv")
-        .arg(deviceText, when.toString(QStringLiteral("yyyyMMdd-hhmmss")));
+        .arg(deviceText, QLocale::c().toString(when, QStringLiteral("yyyyMMdd-hhmmss")));
 }

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <set>
@@ -61,7 +62,7 @@ void Alarm::on_pushButton_2_clicked()
 
 void Alarm::on_pushButton_clicked()
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMdd-hhmmss"));
     const QString proposed =
         QDir(exportDirectory).filePath(QStringLiteral("alarms-%1.csv").arg(stamp));
     const QString path =

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
@@ -263,7 +264,7 @@ void AlarmJournalDialog::exportJournal()
 {
     if (!model || exportWatcher.isRunning())
         return;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMdd-hhmmss"));
     const QString proposed =
         QDir(exportDirectory).filePath(QStringLiteral("alarm-journal-%1.csv").arg(stamp));
     const QString path =

@@ -3,6 +3,7 @@
 #include "app/servicelog.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 namespace {
 
@@ -25,7 +26,7 @@ QString LinkStatusText::stateText(LinkState state, const QString &portName,
         return tr("串口 %1：轮询中，集中器应答正常").arg(portName);
     case LinkState::Silent:
         return tr("串口 %1：集中器自 %2 起无应答")
-            .arg(portName, silentSince.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+            .arg(portName, QLocale::c().toString(silentSince, QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     case LinkState::Lost:
         return tr("串口 %1 已断开，正在重新连接…").arg(portName);
     }

@@ -3,6 +3,7 @@
 #include "storage/alarmjournal.h"
 
 #include <QHash>
+#include <QLocale>
 
 #include <cmath>
 
@@ -88,7 +89,7 @@ QString isoTime(const QDateTime &time)
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
     // Qt writes "Z" for UTC; the offset is written out the same way at every station.
-    return time.toOffsetFromUtc(offset).toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss"))
+    return QLocale::c().toString(time.toOffsetFromUtc(offset), QStringLiteral("yyyy-MM-dd'T'hh:mm:ss"))
            + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
            + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }

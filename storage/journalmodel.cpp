@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <cmath>
@@ -201,8 +202,8 @@ QString JournalModel::cellText(const Event &event, int column)
         return valueText(event.limit);
     case 7:
         return event.beganMs == 0 ? QString()
-                                  : QDateTime::fromMSecsSinceEpoch(event.beganMs)
-                                        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+                                  : QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(event.beganMs),
+                                                         QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     default:
         return QString();
     }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
@@ -447,4 +448,20 @@ void OutputCapture::restore()
     dup2(saved, fileno(stream));
     close(saved);
     saved = -1;
+}
+
+QByteArray failuresUnderLocale(const QString &locale, const QString &testFunction)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), locale + QStringLiteral(".UTF-8"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {testFunction});
+    if (!child.waitForFinished(120000))
+        return "no end within 120 s";
+    const QByteArray output = child.readAll();
+    const bool passed = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0
+        && output.contains(" 0 failed") && !output.contains("Totals: 0 passed");
+    return passed ? QByteArray() : output;
 }

@@ -170,6 +170,11 @@ private:
     int saved = -1;
 };
 
+// Runs one function of this test executable again in a child whose system locale is `locale`
+// (Qt reads it from the environment once, at start): empty when all of it passed, else the
+// child's output.
+QByteArray failuresUnderLocale(const QString &locale, const QString &testFunction);
+
 // The application object for a test. Leak checking pauses while it is made: the offscreen
 // platform plugin never frees the screen objects it makes then. Whatever the station and the
 // tests allocate afterwards is checked.

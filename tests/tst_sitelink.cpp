@@ -61,6 +61,7 @@ class tst_sitelink : public QObject
 private slots:
     void initTestCase();
     void messagesAsDocumented();
+    void messagesWhateverTheLocaleDigits();
     void brokerOutageLosesNoEvent();
     void stationKilledWithEventsPending();
 };
@@ -123,6 +124,14 @@ void tst_sitelink::messagesAsDocumented()
 
     link.reset();
     QTRY_VERIFY(live.messages().contains(R"(0 1 kestro/s1/status {"online":false})"));
+}
+
+// The times are for machines: ASCII digits under any locale.
+void tst_sitelink::messagesWhateverTheLocaleDigits()
+{
+    const QByteArray failures =
+        failuresUnderLocale(QStringLiteral("ar_EG"), QStringLiteral("messagesAsDocumented"));
+    QVERIFY2(failures.isEmpty(), failures.constData());
 }
 
 void tst_sitelink::brokerOutageLosesNoEvent()
