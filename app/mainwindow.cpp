@@ -9,7 +9,7 @@
 #include "forms/mainwindowform.h"
 #include "forms/panelcolumn.h"
 #include "forms/panelfields.h"
-#include "history/historycsv.h"
+#include "history/historypagecontroller.h"
 #include "monitor/alarm.h"
 #include "monitor/alarmhandling.h"
 #include "monitor/alarmsound.h"
@@ -18,6 +18,8 @@
 #include "site/sitedialog.h"
 #include "site/sitelink.h"
 #include "site/sitesettings.h"
+#include "trend/archiveupdater.h"
+#include "trend/trendcontroller.h"
 #include "monitor/deviceevaluation.h"
 #include "monitor/threshold.h"
 #include "monitor/thresholdrange.h"
@@ -32,22 +34,19 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QDateTimeEdit>
 #include <QDebug>
 #include <QFont>
 #include <QDir>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QLocale>
 #include <QLockFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QTimerEvent>
 #include <cstdio>
 #include <memory>
@@ -93,8 +92,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
     setUpSiteLink();
     Chart_Init();
     setUpHistoryTable();
-    connect(&historyQuery, &QFutureWatcher<HistoryQuery::Result>::finished, this,
-            &MainWindow::showHistoryResults);
+    setUpTrends();
 
     const QString resumePort = soleInstance ? LinkMemory::portToResume() : QString();
     if (!resumePort.isEmpty())
@@ -103,8 +101,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
 
 MainWindow::~MainWindow()
 {
-    // The query reports progress to widgets of this window; let it end first.
-    historyQuery.waitForFinished();
+    delete historyPage;
     delete instanceLock;
     delete panelFields;
     delete ui;
@@ -163,8 +160,6 @@ void MainWindow::initialiseStartup()
     upperTemperatureLimit.fill(80.0f);
     lowerTemperatureLimit.fill(-40.0f);
     upperCurrentLimit.fill(50.0f);
-
-    ui->progressBar->setRange(0, 10079);
 
     DataDirectory::ensureExists(dataDir);
     takeInstanceLock();
@@ -465,8 +460,9 @@ void MainWindow::timerEvent(QTimerEvent *event)
 
 void MainWindow::clockTick()
 {
-    ui->system_time->setText(
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    // Alarm records take their times from the clock: ASCII digits, whatever the locale.
+    ui->system_time->setText(QLocale::c().toString(QDateTime::currentDateTime(),
+                                                   QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     DrawLine();
 }
 
@@ -482,6 +478,38 @@ void MainWindow::recordHistoryAt(const QDateTime &now)
         ServiceLog::writeLine(event);
     historyWriteLabel->setText(historyWriteStatus.statusText());
     historyWriteLabel->setVisible(historyWriteStatus.failing());
+    emit historyMinuteRecorded(now);
+}
+
+void MainWindow::setUpTrends()
+{
+    trendController = new TrendController(dataDir, this);
+    trendController->setDeviceNames([this](int device) {
+        const QLineEdit *name = panelFields->field(PanelPrefix::Name, device);
+        return name ? name->text() : QString();
+    });
+    trendController->setLimits([this](int device) {
+        const size_t index = static_cast<size_t>(device - 1);
+        return TrendLimits{device, upperTemperatureLimit[index], lowerTemperatureLimit[index],
+                           upperCurrentLimit[index]};
+    });
+    connect(ui->trend_button, &QPushButton::clicked, trendController, &TrendController::open);
+    connect(ui->history_trend_button, &QPushButton::clicked, trendController, [this]() {
+        trendController->openFor(historyPage->chosenDevice(), historyPage->chosenFrom(),
+                                 historyPage->chosenTo());
+    });
+    connect(this, &MainWindow::historyMinuteRecorded, trendController,
+            &TrendController::minuteRecorded);
+    if (!soleInstance)
+        return;
+    archiveUpdater = new ArchiveUpdater(dataDir, this);
+    connect(this, &MainWindow::historyMinuteRecorded, archiveUpdater,
+            &ArchiveUpdater::minuteRecorded);
+    connect(archiveUpdater, &ArchiveUpdater::hoursWritten, trendController,
+            &TrendController::archiveUpdated);
+    // Once the window is up: a week's backfill keeps a core busy for a second or two.
+    QTimer::singleShot(2000, archiveUpdater,
+                       [this]() { archiveUpdater->start(QDateTime::currentDateTime()); });
 }
 
 void MainWindow::setUpHistoryTable()
@@ -493,83 +521,25 @@ void MainWindow::setUpHistoryTable()
     ui->statusbar->addPermanentWidget(historyWriteLabel);
     historyWriteLabel->hide();
 
-    QTableWidget *table = ui->history_table;
-    table->setRowCount(HistoryQuery::kResultSlots);
-    table->setColumnCount(1);
-    table->setColumnWidth(0, 450);
-    table->setHorizontalHeaderLabels({tr("历史记录")});
-    historyResults.reserve(HistoryQuery::kResultSlots);
-    ui->history_export_button->setEnabled(false);
+    historyPage = new HistoryPageController(
+        {ui->history_table, ui->History_id, ui->dateTime_head, ui->dateTime_tail,
+         ui->history_query_button, ui->history_export_button, ui->progressBar, ui->statusbar},
+        dataDir, this);
 }
 
 void MainWindow::on_history_query_button_clicked()
 {
-    // One query at a time: the button is off until this one has ended.
-    if (historyQuery.isRunning())
-        return;
-    ui->history_query_button->setEnabled(false);
-    ui->history_export_button->setEnabled(false);
-    ui->progressBar->setValue(0);
-    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    const QString head = ui->dateTime_head->dateTime().toString(format);
-    const QString tail = ui->dateTime_tail->dateTime().toString(format);
-    const QString idText = ui->History_id->text();
-    historyDeviceText = HistoryQuery::deviceText(idText);
-    QProgressBar *bar = ui->progressBar;
-    const QString directory = dataDir;
-    historyQuery.setFuture(QtConcurrent::run([=]() {
-        return HistoryQuery::run(directory, idText, head, tail, [bar](int value) {
-            QMetaObject::invokeMethod(bar, [bar, value]() {
-                // Never back: a late report must not undo a later one.
-                if (value > bar->value())
-                    bar->setValue(value);
-            }, Qt::QueuedConnection);
-        });
-    }));
-}
-
-void MainWindow::showHistoryResults()
-{
-    const HistoryQuery::Result result = historyQuery.result();
-    const int previousCount = historyResultCount;
-    historyResults = result.displayTexts;
-    historyFields = result.fieldValues;
-    historyResultCount = historyResults.size();
-    QTableWidget *table = ui->history_table;
-    // The rows get their items at the first query, not at start-up, where making 10080 of
-    // them would hold up the window; later queries only change the texts they fill or empty.
-    if (!table->item(0, 0)) {
-        for (int row = 0; row < HistoryQuery::kResultSlots; ++row)
-            table->setItem(row, 0, new QTableWidgetItem);
-    }
-    const int rows = qMax(previousCount, historyResultCount);
-    for (int row = 0; row < rows; ++row)
-        table->item(row, 0)->setText(row < historyResultCount ? historyResults.at(row) : QString());
-    table->scrollToTop();
-    ui->progressBar->setValue(HistoryQuery::kProgressEnd);
-    ui->history_query_button->setEnabled(true);
-    ui->history_export_button->setEnabled(historyResultCount > 0);
-    if (result.dropped)
-        ui->statusbar->showMessage(tr("符合条件的记录超过 %1 条，只列出前 %1 条")
-                                       .arg(HistoryQuery::kResultSlots), 30000);
+    historyPage->query();
 }
 
 void MainWindow::on_history_export_button_clicked()
 {
-    const QString proposed = QDir(dataDir).filePath(
-        HistoryCsv::fileName(historyDeviceText, QDateTime::currentDateTime()));
-    const QString path = QFileDialog::getSaveFileName(this, tr("导出"), proposed,
-                                                      tr("CSV 文件 (*.csv)"));
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!HistoryCsv::write(path, historyFields, &error))
-        QMessageBox::warning(this, tr("提示"), tr("导出失败：%1").arg(error));
+    historyPage->exportResults();
 }
 
 void MainWindow::Chart_Init()
 {
-    curve.Chart_Init(ui->widget);
+    curvePage.Chart_Init(ui->widget);
 }
 
 void MainWindow::DrawLine()
@@ -579,19 +549,12 @@ void MainWindow::DrawLine()
 
 void MainWindow::drawCurveAt(const QDateTime &now)
 {
-    curve.addPoint(now, static_cast<double>(evaluated.deviceTemperature[curveDeviceIndex]));
+    curvePage.drawCurveAt(now, evaluated);
 }
 
-// A number outside 1..200 changes nothing: the curve keeps its device and its name.
 void MainWindow::on_Historical_curve_query_button_clicked()
 {
-    const QString typed = ui->Historical_curve_temperature_id->text();
-    const int index = TemperatureCurve::deviceIndexFromText(typed);
-    if (index < 0)
-        return;
-    curve.setDeviceName(typed);
-    curveDeviceIndex = index;
-    qDebug() << curveDeviceIndex;
+    curvePage.chooseDevice(ui->Historical_curve_temperature_id->text());
 }
 
 void MainWindow::pollingTick()
@@ -703,13 +666,7 @@ void MainWindow::on_pushButton_graph_clicked()
 
 void MainWindow::on_history_button_clicked()
 {
-    // A first look back usually concerns the last day; later the operator's range stays.
-    if (!historyRangeChosen) {
-        const QDateTime now = QDateTime::currentDateTime();
-        ui->dateTime_tail->setDateTime(now);
-        ui->dateTime_head->setDateTime(now.addDays(-1));
-        historyRangeChosen = true;
-    }
+    historyPage->pageOpened(QDateTime::currentDateTime());
     enterQueryView(ui->page_15);
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "history/historyquery.h"
+#include "history/curvecontroller.h"
 #include "history/historystore.h"
 #include "history/historywritestatus.h"
-#include "history/temperaturecurve.h"
 #include "monitor/alarmdetector.h"
 #include "monitor/devicereadings.h"
 #include "serial/linkcounters.h"
@@ -11,18 +10,20 @@
 #include "serial/modbusframe.h"
 #include "serial/portenumeration.h"
 
-#include <QFutureWatcher>
 #include <QMainWindow>
 #include <QString>
 #include <array>
 
 class Alarm;
+class ArchiveUpdater;
+class TrendController;
 class AlarmHandling;
 class PasswordStore;
 class SiteDialog;
 class SiteLink;
 class ConcentratorLink;
 class Dialog;
+class HistoryPageController;
 class MainWindowForm;
 class PanelFields;
 class PollingCycle;
@@ -61,8 +62,9 @@ public:
     AlarmHandling *alarmHandlingOf() const { return alarmHandling; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
-    const TemperatureCurve &temperatureCurve() const { return curve; }
-    int plottedDeviceIndex() const { return curveDeviceIndex; }
+    const TemperatureCurve &temperatureCurve() const { return curvePage.temperatureCurve(); }
+    int plottedDeviceIndex() const { return curvePage.plottedDeviceIndex(); }
+    HistoryPageController *historyPageController() const { return historyPage; }
     // False when another station already works on the same data directory; such a
     // window must not be shown or run.
     bool isSoleInstance() const { return soleInstance; }
@@ -87,6 +89,10 @@ public:
 
 protected:
     void timerEvent(QTimerEvent *event) override;
+
+signals:
+    // A minute write has run; the archive and an open trend follow it.
+    void historyMinuteRecorded(const QDateTime &now);
 
 private slots:
     void on_next_pageButton_clicked();
@@ -124,7 +130,6 @@ private:
     void evaluationTick();
     void recordHistoryMinute();
     void setUpHistoryTable();
-    void showHistoryResults();
     void recordAlarm(int code, int row, AlarmDetector::Kind kind);
     void recordRecovery(int code, int row, AlarmDetector::Kind kind);
     void showOpenAlarms();
@@ -133,6 +138,7 @@ private:
     void paintAlarmRow(int row);
     void showAlarmCounts();
     void setUpSiteLink();
+    void setUpTrends();
     void publishDevices();
     void applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
                          float lowerTemperature, float upperCurrent);
@@ -144,17 +150,14 @@ private:
     // First of all, so the ports are being listed while the form is built.
     PortEnumeration startupPorts;
     // Made before the form: the chart's axes exist from the first moment.
-    TemperatureCurve curve;
-    int curveDeviceIndex = 0;
+    CurveController curvePage;
     QLockFile *instanceLock = nullptr;
     bool soleInstance = true;
-    bool historyRangeChosen = false;
-    // The running query; its results reach the table only when it is done.
-    QFutureWatcher<HistoryQuery::Result> historyQuery;
-    QStringList historyResults;
-    QVector<QStringList> historyFields;
-    int historyResultCount = 0;
-    QString historyDeviceText;
+    // Deleted before the form, as a running query reports to its bar.
+    HistoryPageController *historyPage = nullptr;
+    TrendController *trendController = nullptr;
+    // None on a second station, which must not write the archive.
+    ArchiveUpdater *archiveUpdater = nullptr;
 
     int clockTimer = 0;
     int pollTimer = 0;

@@ -169,6 +169,8 @@ void MainWindowForm::buildHistoryPage()
     dateTime_tail = make<QDateTimeEdit>(widget_2, "dateTime_tail", QRect(777, 60, 155, 22));
     history_query_button = button(widget_2, "history_query_button", 920, 370);
     history_export_button = button(widget_2, "history_export_button", 830, 370);
+    // The listed device and range as a trend, beside the other ways out of the list.
+    history_trend_button = button(widget_2, "history_trend_button", 740, 370);
 
     history_table = make<QTableWidget>(page_15, "history_table", QRect(30, 0, 511, 421));
     history_home_button = button(page_15, "history_home_button", 980, 440);
@@ -190,6 +192,8 @@ void MainWindowForm::buildCommandRowAndHeadings(QWidget *parent)
     silence_button = button(parent, "silence_button", 270, 610);
     // The site link's settings: seldom used, so out of the command row, in the free corner.
     site_button = button(parent, "site_button", 20, 20);
+    // The command row is full; the trend opens a window of its own, so it joins the corner.
+    trend_button = button(parent, "trend_button", 105, 20);
     Device_selection = button(parent, "Device_selection", 830, 610);
     next_pageButton = button(parent, "next_pageButton", 920, 610);
     previous_pageButton = button(parent, "previous_pageButton", 1010, 610);
@@ -265,6 +269,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     dateTime_tail->setDisplayFormat(tr("yyyy-MM-dd HH:mm:ss"));
     history_query_button->setText(tr("查询"));
     history_export_button->setText(tr("导出"));
+    history_trend_button->setText(tr("趋势"));
     history_home_button->setText(tr("返回"));
     label_207->setText(tr("当数据过多时 按下查询等待一至五分钟"));
 
@@ -287,6 +292,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     alarm_record->setText(tr("报警记录"));
     silence_button->setText(tr("消音"));
     site_button->setText(tr("远程发布"));
+    trend_button->setText(tr("趋势"));
     Device_selection->setText(tr("设备选择"));
     next_pageButton->setText(tr("下一页"));
     previous_pageButton->setText(tr("上一页"));

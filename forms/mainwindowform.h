@@ -60,6 +60,7 @@ public:
     QDateTimeEdit *dateTime_tail = nullptr;
     QPushButton *history_query_button = nullptr;
     QPushButton *history_export_button = nullptr;
+    QPushButton *history_trend_button = nullptr;
     QPushButton *history_home_button = nullptr;
     QProgressBar *progressBar = nullptr;
     QLabel *label_207 = nullptr;
@@ -85,6 +86,7 @@ public:
     QPushButton *alarm_record = nullptr;
     QPushButton *silence_button = nullptr;
     QPushButton *site_button = nullptr;
+    QPushButton *trend_button = nullptr;
     QPushButton *Device_selection = nullptr;
     QPushButton *next_pageButton = nullptr;
     QPushButton *previous_pageButton = nullptr;

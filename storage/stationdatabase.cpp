@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -48,6 +49,22 @@ const QVector<Migration> &migrations()
                          " delay_seconds INTEGER NOT NULL DEFAULT 0)")}},
         // The journal rows the site broker has not yet acknowledged.
         {2, {QStringLiteral("CREATE TABLE alarm_outbox (journal_id INTEGER PRIMARY KEY)")}},
+        // Hourly minimum, mean and maximum per device, kept for years. `hour` is the local
+        // clock hour as the history stamps show it, counted as if UTC; `utc` the real start.
+        {3,
+         {QStringLiteral("CREATE TABLE hourly_archive ("
+                         " device INTEGER NOT NULL,"
+                         " hour INTEGER NOT NULL,"
+                         " utc INTEGER NOT NULL,"
+                         " temperature_minutes INTEGER NOT NULL,"
+                         " temperature_min REAL,"
+                         " temperature_mean REAL,"
+                         " temperature_max REAL,"
+                         " current_minutes INTEGER NOT NULL,"
+                         " current_min REAL,"
+                         " current_mean REAL,"
+                         " current_max REAL,"
+                         " PRIMARY KEY (device, hour)) WITHOUT ROWID")}},
     };
     Q_ASSERT(steps.last().version == StationDatabase::kSchemaVersion);
     return steps;
@@ -210,6 +227,19 @@ bool StationDatabase::migrate(QString *error)
         QSqlQuery query(db);
         if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
             return fail(query.lastError(), error);
+        // Another connection (the archive's worker) may have taken the step meanwhile.
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+            const QSqlError failure = query.lastError();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return fail(failure, error);
+        }
+        if (query.value(0).toInt() >= step.version) {
+            version = query.value(0).toInt();
+            query.finish();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            continue;
+        }
+        query.finish();
         bool done = true;
         for (const QString &statement : step.statements)
             done = done && query.exec(statement);
@@ -231,7 +261,7 @@ bool StationDatabase::setAside(QString *error)
     const QFileInfo info(path);
     QDir dir = info.dir();
     const QStringList companions = {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")};
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMdd-hhmmss"));
     QString name = QStringLiteral("kestro-corrupt-%1.db").arg(stamp);
     // Two in the same second keep their own names; nothing is overwritten.
     for (int n = 2;; ++n) {

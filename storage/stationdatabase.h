@@ -11,7 +11,7 @@ class QSqlError;
 class StationDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     explicit StationDatabase(const QString &dataDirectory); // dataDirectory/kestro.db, own connection name
     ~StationDatabase();                                     // closes, removes its connection
