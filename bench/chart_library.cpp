@@ -7,6 +7,7 @@
 // Qwt, also as one rectangle per neighbouring pair of samples ("strips"), as the trend does.
 //   QT_QPA_PLATFORM=offscreen bench_chart_library [STEPS [PEN_WIDTH]]   (default 50, 1)
 
+#include "bench/threadcpu.h"
 #include "trend/trenddecimation.h"
 
 #include <QApplication>
@@ -106,17 +107,6 @@ struct Figures
     double points;
 };
 
-// This thread's processor time: the figure to trust when other work shares the machine.
-double cpuMs()
-{
-#ifdef Q_OS_UNIX
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-#else
-    return std::nan("");
-#endif
-}
 
 Figures measure(const std::vector<std::pair<double, double>> &views,
                 const std::function<int(double, double)> &step)
@@ -127,10 +117,10 @@ Figures measure(const std::vector<std::pair<double, double>> &views,
     for (const auto &view : views) {
         QElapsedTimer timer;
         timer.start();
-        const double cpuStart = cpuMs();
+        const double cpuStart = threadCpuMs();
         points += step(view.first, view.second);
         times.push_back(timer.nsecsElapsed() / 1e6);
-        cpu.push_back(cpuMs() - cpuStart);
+        cpu.push_back(threadCpuMs() - cpuStart);
     }
     std::sort(times.begin(), times.end());
     std::sort(cpu.begin(), cpu.end());

@@ -6,6 +6,7 @@
 //   QT_QPA_PLATFORM=offscreen bench_trend_redraw [STEPS] [PNG_FOLDER]
 // With PNG_FOLDER, each load's whole range is also saved there as a picture.
 
+#include "bench/threadcpu.h"
 #include "trend/trendchart.h"
 #include "trend/trendtime.h"
 
@@ -63,17 +64,6 @@ TrendData makeData(bool hourly)
     return data;
 }
 
-// This thread's processor time: the figure to trust when other work shares the machine.
-double cpuMs()
-{
-#ifdef Q_OS_UNIX
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-#else
-    return std::nan("");
-#endif
-}
 
 void run(const char *name, const TrendData &data, bool current, int count, const QString &pngs)
 {
@@ -102,11 +92,11 @@ void run(const char *name, const TrendData &data, bool current, int count, const
         }
         QElapsedTimer timer;
         timer.start();
-        const double cpuStart = cpuMs();
+        const double cpuStart = threadCpuMs();
         chart.setView(from, to);
         chart.grab();
         times.push_back(timer.nsecsElapsed() / 1e6);
-        cpu.push_back(cpuMs() - cpuStart);
+        cpu.push_back(threadCpuMs() - cpuStart);
         points += chart.plottedPointCount();
     }
     std::sort(times.begin(), times.end());
