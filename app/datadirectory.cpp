@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace DataDirectory {
 
@@ -29,6 +30,18 @@ void ensureExists(const QString &path)
     } else {
         qWarning().noquote() << "cannot create data directory" << QDir::toNativeSeparators(path);
     }
+}
+
+QString checkUsable(const QString &path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!QDir(path).mkpath(QStringLiteral(".")))
+        return QStringLiteral("cannot create data folder %1").arg(shown);
+    // Permission bits say nothing for an administrator and little on Windows; a write does.
+    QTemporaryFile probe(QDir(path).filePath(QStringLiteral("write-check-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("cannot write in data folder %1: %2").arg(shown, probe.errorString());
+    return QString();
 }
 
 void removeLeftoverCopies(const QString &path)

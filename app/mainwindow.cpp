@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/applicationtitle.h"
+#include "app/autostart.h"
 #include "app/datadirectory.h"
 #include "app/servicelog.h"
 #include "config/devicesettingsfile.h"
@@ -33,6 +34,7 @@
 #include "serial/serial_port.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QFont>
@@ -43,6 +45,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -58,7 +61,8 @@ static void initialiseResources()
     Q_INIT_RESOURCE(resources);
 }
 
-MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
+MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
+                       const QString &startPort)
     : QMainWindow(parent),
       dataDir(dataDirectory.isEmpty() ? DataDirectory::defaultPath() : dataDirectory),
       historyStore(dataDir)
@@ -93,8 +97,10 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory)
     Chart_Init();
     setUpHistoryTable();
     setUpTrends();
+    setUpAutostart();
 
-    const QString resumePort = soleInstance ? LinkMemory::portToResume() : QString();
+    const QString resumePort =
+        !soleInstance ? QString() : !startPort.isEmpty() ? startPort : LinkMemory::portToResume();
     if (!resumePort.isEmpty())
         serialPortDialog->resume(resumePort);
 }
@@ -479,6 +485,20 @@ void MainWindow::recordHistoryAt(const QDateTime &now)
     historyWriteLabel->setText(historyWriteStatus.statusText());
     historyWriteLabel->setVisible(historyWriteStatus.failing());
     emit historyMinuteRecorded(now);
+}
+
+void MainWindow::setUpAutostart()
+{
+    QCheckBox *box = ui->autostart_check;
+    box->setChecked(Autostart::isEnabled());
+    connect(box, &QCheckBox::toggled, this, [this, box](bool on) {
+        QString error;
+        if (Autostart::setEnabled(on, QCoreApplication::applicationFilePath(), &error))
+            return;
+        const QSignalBlocker keep(box);
+        box->setChecked(!on);
+        ui->statusbar->showMessage(tr("开机自动启动未能设置：%1").arg(error), 30000);
+    });
 }
 
 void MainWindow::setUpTrends()

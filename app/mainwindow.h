@@ -46,7 +46,9 @@ public:
     static constexpr int kDeviceCount = 200;
 
     // dataDirectory defaults to the station's fixed data folder; tests pass their own.
-    explicit MainWindow(QWidget *parent = nullptr, const QString &dataDirectory = QString());
+    // startPort, when given, is opened at start in place of the remembered port.
+    explicit MainWindow(QWidget *parent = nullptr, const QString &dataDirectory = QString(),
+                        const QString &startPort = QString());
     ~MainWindow() override;
 
     MainWindowForm *form() const { return ui; }
@@ -139,6 +141,7 @@ private:
     void showAlarmCounts();
     void setUpSiteLink();
     void setUpTrends();
+    void setUpAutostart();
     void publishDevices();
     void applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
                          float lowerTemperature, float upperCurrent);

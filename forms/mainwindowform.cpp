@@ -3,6 +3,7 @@
 #include "forms/formwidgets.h"
 #include "forms/panelcolumn.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QLabel>
@@ -194,6 +195,9 @@ void MainWindowForm::buildCommandRowAndHeadings(QWidget *parent)
     site_button = button(parent, "site_button", 20, 20);
     // The command row is full; the trend opens a window of its own, so it joins the corner.
     trend_button = button(parent, "trend_button", 105, 20);
+    // Six glyphs beside the box: room for YaHei's full em each, as the buttons' texts have.
+    autostart_check = make<QCheckBox>(parent, "autostart_check", QRect(190, 20, 110, 23));
+    autostart_check->setStyleSheet(QLatin1String(kWhiteText));
     Device_selection = button(parent, "Device_selection", 830, 610);
     next_pageButton = button(parent, "next_pageButton", 920, 610);
     previous_pageButton = button(parent, "previous_pageButton", 1010, 610);
@@ -293,6 +297,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     silence_button->setText(tr("消音"));
     site_button->setText(tr("远程发布"));
     trend_button->setText(tr("趋势"));
+    autostart_check->setText(tr("开机自动启动"));
     Device_selection->setText(tr("设备选择"));
     next_pageButton->setText(tr("下一页"));
     previous_pageButton->setText(tr("上一页"));

@@ -2,6 +2,7 @@
 
 #include <QtCharts/QChartView>
 
+class QCheckBox;
 class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
@@ -87,6 +88,7 @@ public:
     QPushButton *silence_button = nullptr;
     QPushButton *site_button = nullptr;
     QPushButton *trend_button = nullptr;
+    QCheckBox *autostart_check = nullptr;
     QPushButton *Device_selection = nullptr;
     QPushButton *next_pageButton = nullptr;
     QPushButton *previous_pageButton = nullptr;

@@ -68,6 +68,8 @@ IsolatedSettings::IsolatedSettings()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    // The login-start entry and anything else kept under the user's config folder.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
 }
 
 MessageCapture *MessageCapture::active = nullptr;

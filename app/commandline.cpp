@@ -1,0 +1,82 @@
+#include "app/commandline.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace {
+
+const int kUsageError = 2;
+
+// QCommandLineParser's own help text needs the application object, made only later.
+QString helpText(const QList<QCommandLineOption> &options)
+{
+    QString text = QStringLiteral("Usage: kestro [options]\nKestro monitoring station.\n\nOptions:\n");
+    for (const QCommandLineOption &option : options) {
+        QStringList names;
+        for (const QString &name : option.names())
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        QString left = names.join(QStringLiteral(", "));
+        if (!option.valueName().isEmpty())
+            left += QLatin1Char(' ') + option.valueName();
+        text += QStringLiteral("  %1  %2\n").arg(left, -22).arg(option.description());
+    }
+    return text;
+}
+
+} // namespace
+
+StationOptions CommandLine::parse(const QStringList &arguments)
+{
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show these options and exit."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption dataDir(QStringLiteral("data-dir"),
+                                     QStringLiteral("Keep the station's files in DIR."),
+                                     QStringLiteral("DIR"));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Open serial port PATH at start."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption fullScreen(QStringLiteral("full-screen"),
+                                        QStringLiteral("Show the window full screen."));
+    const QList<QCommandLineOption> all{help, version, dataDir, port, fullScreen};
+
+    QCommandLineParser parser;
+    parser.addOptions(all);
+    StationOptions result;
+    if (!parser.parse(arguments)) {
+        result.exitNow = true;
+        result.exitCode = kUsageError;
+        QString error = parser.errorText();
+        if (error.endsWith(QLatin1Char('.')))
+            error.chop(1);
+        result.message = QStringLiteral("kestro: %1 (see --help)").arg(error);
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.exitNow = true;
+        result.exitCode = kUsageError;
+        result.message = QStringLiteral("kestro: unexpected argument '%1' (see --help)")
+                             .arg(parser.positionalArguments().constFirst());
+        return result;
+    }
+    if (parser.isSet(help) || parser.isSet(version)) {
+        result.exitNow = true;
+        result.message = parser.isSet(help)
+                             ? helpText(all)
+                             : QStringLiteral("kestro " KESTRO_VERSION "\n");
+        return result;
+    }
+    result.dataDirectory = parser.value(dataDir);
+    result.port = parser.value(port);
+    result.fullScreen = parser.isSet(fullScreen);
+    for (const QCommandLineOption &valued : {dataDir, port}) {
+        if (parser.isSet(valued) && parser.value(valued).isEmpty()) {
+            result.exitNow = true;
+            result.exitCode = kUsageError;
+            result.message = QStringLiteral("kestro: empty value for --%1 (see --help)")
+                                 .arg(valued.names().constFirst());
+        }
+    }
+    return result;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the station was asked to do at start; empty strings keep the usual behaviour.
+struct StationOptions
+{
+    QString dataDirectory;
+    QString port;
+    bool fullScreen = false;
+    // Help, version or a bad option: print `message` and end with `exitCode`, no window.
+    bool exitNow = false;
+    int exitCode = 0;
+    // stdout when exitCode is 0, else one line for stderr.
+    QString message;
+};
+
+class CommandLine
+{
+public:
+    // The whole argument list, program name first. Needs no application object, so it runs
+    // before anything that could show a window or need a display.
+    static StationOptions parse(const QStringList &arguments);
+};
