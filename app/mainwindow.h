@@ -62,6 +62,8 @@ public:
     const DeviceReadings &readings() const { return evaluated; }
     const AlarmDetector &alarms() const { return alarmState; }
     AlarmHandling *alarmHandlingOf() const { return alarmHandling; }
+    // None on a second station.
+    ArchiveUpdater *archiveUpdaterOf() const { return archiveUpdater; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
     const TemperatureCurve &temperatureCurve() const { return curvePage.temperatureCurve(); }
