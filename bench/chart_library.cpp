@@ -8,6 +8,7 @@
 //   QT_QPA_PLATFORM=offscreen bench_chart_library [STEPS [PEN_WIDTH]]   (default 50, 1)
 
 #include "bench/threadcpu.h"
+#include "bench/zoomsteps.h"
 #include "trend/trenddecimation.h"
 
 #include <QApplication>
@@ -78,24 +79,9 @@ Load makeLoad(const char *name, bool band, int points, double stepMs)
     return load;
 }
 
-// Zoom in around the middle, then pan to the right: the operator's wheel and drag.
 std::vector<std::pair<double, double>> steps(const Load &load, int count)
 {
-    std::vector<std::pair<double, double>> views;
-    double from = load.x.front(), to = load.x.back();
-    for (int i = 0; i < count; ++i) {
-        const double span = to - from;
-        if (i < count / 2) {
-            const double middle = (from + to) / 2;
-            from = middle - span * 0.45;
-            to = middle + span * 0.45;
-        } else {
-            from += span * 0.05;
-            to += span * 0.05;
-        }
-        views.emplace_back(from, to);
-    }
-    return views;
+    return zoomPanSteps(load.x.front(), load.x.back(), count);
 }
 
 struct Figures

@@ -7,6 +7,7 @@
 // With PNG_FOLDER, each load's whole range is also saved there as a picture.
 
 #include "bench/threadcpu.h"
+#include "bench/zoomsteps.h"
 #include "trend/trendchart.h"
 #include "trend/trendtime.h"
 
@@ -79,17 +80,7 @@ void run(const char *name, const TrendData &data, bool current, int count, const
 
     std::vector<double> times, cpu;
     double points = 0;
-    double from = data.fromMs, to = data.toMs;
-    for (int i = 0; i < count; ++i) {
-        const double span = to - from;
-        if (i < count / 2) {
-            const double middle = (from + to) / 2;
-            from = middle - span * 0.45;
-            to = middle + span * 0.45;
-        } else {
-            from += span * 0.05;
-            to += span * 0.05;
-        }
+    for (const auto &[from, to] : zoomPanSteps(data.fromMs, data.toMs, count)) {
         QElapsedTimer timer;
         timer.start();
         const double cpuStart = threadCpuMs();

@@ -4,15 +4,10 @@
 
 namespace {
 
-// Days from 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's days_from_civil).
-qint64 daysFromCivil(int year, int month, int day)
+// Days from 1970-01-01, whose Julian day is 2440588.
+qint64 daysFromEpoch(const QDate &date)
 {
-    year -= month <= 2;
-    const qint64 era = (year >= 0 ? year : year - 399) / 400;
-    const int yearOfEra = static_cast<int>(year - era * 400);
-    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
+    return date.toJulianDay() - 2440588;
 }
 
 bool digits(const char *text, int count, int *value)
@@ -36,7 +31,7 @@ qint64 wallMs(const QDateTime &now)
 {
     const QDateTime local = now.toLocalTime();
     const QDate date = local.date();
-    const qint64 days = daysFromCivil(date.year(), date.month(), date.day());
+    const qint64 days = daysFromEpoch(date);
     return days * 86400000 + local.time().msecsSinceStartOfDay();
 }
 
@@ -52,7 +47,7 @@ bool parseStamp(const char *text, int size, qint64 *wallMs)
         return false;
     if (!QDate::isValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
         return false;
-    *wallMs = (daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second) * 1000;
+    *wallMs = (daysFromEpoch(QDate(year, month, day)) * 86400 + hour * 3600 + minute * 60 + second) * 1000;
     return true;
 }
 
