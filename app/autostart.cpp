@@ -22,7 +22,7 @@ QString execArgument(const QString &argument)
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     QString arg = argument;
     arg.replace(QLatin1Char('%'), QLatin1String("%%"));
-    bool quote = false;
+    bool quote = arg.isEmpty();
     for (const QChar c : arg)
         quote = quote || reserved.contains(c);
     if (!quote)
@@ -56,6 +56,27 @@ QString escapedValue(const QString &value)
     return escaped;
 }
 
+// One argument after the program in a Windows command line, split as the C runtime splits
+// it: inside quotes a backslash is literal unless quotes follow it, so only those double.
+QString windowsArgument(const QString &argument)
+{
+    bool quote = argument.isEmpty();
+    for (const QChar c : argument)
+        quote = quote || c == QLatin1Char(' ') || c == QLatin1Char('\t') ||
+                c == QLatin1Char('\n') || c == QLatin1Char('\v') || c == QLatin1Char('"');
+    if (!quote)
+        return argument;
+    QString quoted(QLatin1Char('"'));
+    int backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('"'))
+            quoted += QString(backslashes + 1, QLatin1Char('\\'));
+        backslashes = c == QLatin1Char('\\') ? backslashes + 1 : 0;
+        quoted += c;
+    }
+    return quoted + QString(backslashes, QLatin1Char('\\')) + QLatin1Char('"');
+}
+
 #ifndef Q_OS_WIN
 // A session skips an entry marked so in its main group, though the file is still there.
 bool switchedOff(const QByteArray &entry)
@@ -87,9 +108,12 @@ QString location()
 #endif
 }
 
-QByteArray desktopEntry(const QString &program)
+QByteArray desktopEntry(const QString &program, const QStringList &arguments)
 {
-    const QString exec = escapedValue(execArgument(QFileInfo(program).absoluteFilePath()));
+    QString command = execArgument(QFileInfo(program).absoluteFilePath());
+    for (const QString &argument : arguments)
+        command += QLatin1Char(' ') + execArgument(argument);
+    const QString exec = escapedValue(command);
     return QByteArrayLiteral("[Desktop Entry]\n"
                              "Type=Application\n"
                              "Name=Kestro\n") +
@@ -97,6 +121,15 @@ QByteArray desktopEntry(const QString &program)
            QByteArrayLiteral("Icon=kestro\n"
                              "Terminal=false\n"
                              "X-GNOME-Autostart-enabled=true\n");
+}
+
+QString runCommand(const QString &program, const QStringList &arguments)
+{
+    // The program is read up to its closing quote, with no escapes: it holds no quote.
+    QString command = QLatin1Char('"') + QDir::toNativeSeparators(program) + QLatin1Char('"');
+    for (const QString &argument : arguments)
+        command += QLatin1Char(' ') + windowsArgument(argument);
+    return command;
 }
 
 bool isEnabled()
@@ -110,16 +143,14 @@ bool isEnabled()
 #endif
 }
 
-bool setEnabled(bool on, const QString &program, QString *error)
+bool setEnabled(bool on, const QString &program, const QStringList &arguments, QString *error)
 {
     QString reason;
 #ifdef Q_OS_WIN
     QSettings run(QLatin1String(kRunKey), QSettings::NativeFormat);
     if (on)
         run.setValue(QLatin1String(kRunValue),
-                     QLatin1Char('"') +
-                         QDir::toNativeSeparators(QFileInfo(program).absoluteFilePath()) +
-                         QLatin1Char('"'));
+                     runCommand(QFileInfo(program).absoluteFilePath(), arguments));
     else
         run.remove(QLatin1String(kRunValue));
     run.sync();
@@ -131,7 +162,7 @@ bool setEnabled(bool on, const QString &program, QString *error)
     if (on) {
         if (!QDir().mkpath(folder))
             reason = QStringLiteral("%1: cannot make the folder").arg(folder);
-        else if (!WholeFile::write(path, desktopEntry(program), &reason))
+        else if (!WholeFile::write(path, desktopEntry(program, arguments), &reason))
             reason = path + QLatin1String(": ") + reason;
     } else {
         QFile file(path);

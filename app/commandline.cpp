@@ -2,6 +2,8 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -79,4 +81,26 @@ StationOptions CommandLine::parse(const QStringList &arguments)
         }
     }
     return result;
+}
+
+QStringList CommandLine::toArguments(const StationOptions &options)
+{
+    QStringList arguments;
+    if (!options.dataDirectory.isEmpty())
+        arguments << QStringLiteral("--data-dir")
+                  << QDir::toNativeSeparators(
+                         QDir::cleanPath(QFileInfo(options.dataDirectory).absoluteFilePath()));
+    if (!options.port.isEmpty()) {
+        QString port = options.port;
+#ifndef Q_OS_WIN
+        // The serial port takes a bare name ("ttyUSB0", "pts/3") under /dev, and only names
+        // starting "/", "./" or "../" as paths: only the relative ones of those move.
+        if (port.startsWith(QLatin1String("./")) || port.startsWith(QLatin1String("../")))
+            port = QDir::cleanPath(QFileInfo(port).absoluteFilePath());
+#endif
+        arguments << QStringLiteral("--port") << port;
+    }
+    if (options.fullScreen)
+        arguments << QStringLiteral("--full-screen");
+    return arguments;
 }

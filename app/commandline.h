@@ -22,4 +22,7 @@ public:
     // The whole argument list, program name first. Needs no application object, so it runs
     // before anything that could show a window or need a display.
     static StationOptions parse(const QStringList &arguments);
+    // The options again as arguments (no program name), for a later start from any folder to
+    // run as this one: relative paths made absolute as this start resolves them.
+    static QStringList toArguments(const StationOptions &options);
 };

@@ -38,7 +38,8 @@ int main(int argc, char *argv[])
     prepareStationApplication(app);
     int exitCode = 0;
     {
-        MainWindow window(nullptr, options.dataDirectory, options.port);
+        MainWindow window(nullptr, options.dataDirectory, options.port,
+                          CommandLine::toArguments(options));
         if (!window.isSoleInstance()) {
             QMessageBox::warning(nullptr, applicationTitle(),
                                  QCoreApplication::translate("MainWindow", "程序已在运行"));

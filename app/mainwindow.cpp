@@ -62,8 +62,9 @@ static void initialiseResources()
 }
 
 MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
-                       const QString &startPort)
+                       const QString &startPort, const QStringList &loginArguments)
     : QMainWindow(parent),
+      autostartArguments(loginArguments),
       dataDir(dataDirectory.isEmpty() ? DataDirectory::defaultPath() : dataDirectory),
       historyStore(dataDir)
 {
@@ -493,7 +494,8 @@ void MainWindow::setUpAutostart()
     box->setChecked(Autostart::isEnabled());
     connect(box, &QCheckBox::toggled, this, [this, box](bool on) {
         QString error;
-        if (Autostart::setEnabled(on, QCoreApplication::applicationFilePath(), &error))
+        if (Autostart::setEnabled(on, QCoreApplication::applicationFilePath(),
+                                  autostartArguments, &error))
             return;
         const QSignalBlocker keep(box);
         box->setChecked(!on);

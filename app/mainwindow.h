@@ -12,6 +12,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class Alarm;
@@ -47,8 +48,10 @@ public:
 
     // dataDirectory defaults to the station's fixed data folder; tests pass their own.
     // startPort, when given, is opened at start in place of the remembered port.
+    // loginArguments: what a start at login is given, so that it runs as this one.
     explicit MainWindow(QWidget *parent = nullptr, const QString &dataDirectory = QString(),
-                        const QString &startPort = QString());
+                        const QString &startPort = QString(),
+                        const QStringList &loginArguments = QStringList());
     ~MainWindow() override;
 
     MainWindowForm *form() const { return ui; }
@@ -190,6 +193,7 @@ private:
     // Which panel fields are drawn as alarmed, to touch only those that change.
     AlarmDetector shownAlarms;
 
+    QStringList autostartArguments;
     QString dataDir;
     // After dataDir, which it is made from.
     HistoryStore historyStore;

@@ -3,14 +3,115 @@
 #include "app/applicationtitle.h"
 
 #include <QApplication>
+#include <QDebug>
+#include <QDir>
 #include <QFont>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMainWindow>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTranslator>
+#include <QVector>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 
 namespace {
+
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+
+std::mutex heldLock;
+bool holding = false;
+QVector<HeldMessage> held;
+QtMessageHandler handlerBefore = nullptr;
+
+// One line from what the platform said before Qt gave up: the display it could not reach,
+// else its own reason (the plugin loader's only when there is no other), else Qt's first line.
+QString platformFailure(const QString &fatal)
+{
+    QString said;
+    for (const HeldMessage &message : qAsConst(held)) {
+        if (!message.category.startsWith("qt.qpa"))
+            continue;
+        if (message.category != "qt.qpa.plugin") {
+            said = message.text;
+            break;
+        }
+        if (said.isEmpty())
+            said = message.text;
+    }
+    said = (said.isEmpty() ? fatal.section(QLatin1Char('\n'), 0, 0) : said).trimmed();
+    // The X11 platform's words, ending in the display it tried: none when none is set.
+    const QString unreachable = QStringLiteral("could not connect to display");
+    if (said == unreachable)
+        return QStringLiteral("kestro: cannot connect to a display: none is set");
+    if (said.startsWith(unreachable + QLatin1Char(' ')))
+        return QStringLiteral("kestro: cannot connect to display ") +
+               said.mid(unreachable.size() + 1);
+    return QStringLiteral("kestro: cannot connect to a display: ") + said;
+}
+
+void holdMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    std::unique_lock<std::mutex> lock(heldLock);
+    if (!holding) {
+        lock.unlock();
+        handlerBefore(type, context, text);
+        return;
+    }
+    // Qt aborts once this returns: the one fatal while the application object is made is
+    // a platform that cannot start. Nothing is open or written yet that an exit could spoil.
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", platformFailure(text).toLocal8Bit().constData());
+        std::fflush(stderr);
+        std::_Exit(2);
+    }
+    held.append({type, QByteArray(context.category), text});
+}
+
+void releaseMessages()
+{
+    QVector<HeldMessage> released;
+    {
+        const std::lock_guard<std::mutex> lock(heldLock);
+        if (!holding)
+            return;
+        holding = false;
+        released.swap(held);
+    }
+    qInstallMessageHandler(handlerBefore);
+    for (const HeldMessage &message : qAsConst(released))
+        handlerBefore(message.type,
+                      QMessageLogContext(nullptr, 0, nullptr, message.category.constData()),
+                      message.text);
+}
+
+// "qt" is every installed module's catalogue, "qtbase" the one the dialogs need. The default
+// locale is the system's: nothing in the station sets another.
+void loadQtTranslations(QApplication &application)
+{
+    const QLocale locale;
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    auto *translator = new QTranslator(&application);
+    for (const QString &catalogue : {QStringLiteral("qt"), QStringLiteral("qtbase")}) {
+        if (translator->load(locale, catalogue, QStringLiteral("_"), folder)) {
+            application.installTranslator(translator);
+            return;
+        }
+    }
+    delete translator;
+    if (locale.language() != QLocale::C && locale.language() != QLocale::English)
+        qWarning().noquote() << "no Qt translations for" << locale.name() << "in"
+                             << QDir::toNativeSeparators(folder);
+}
 
 // The form is laid out in fixed pixels: full screen it keeps its size, centred on the
 // backdrop's own darkest blue rather than stretched or left in a corner.
@@ -44,6 +145,12 @@ void prepareStationWindow(QMainWindow &window, bool fullScreen)
 
 void prepareStationPlatform()
 {
+    {
+        const std::lock_guard<std::mutex> lock(heldLock);
+        if (!holding)
+            handlerBefore = qInstallMessageHandler(holdMessage);
+        holding = true;
+    }
     // The station draws nothing with OpenGL. Plain raster windows spare it loading and
     // probing the GL driver for its first window, which on X11 is a third of its start-up
     // and a quarter of its memory, and a broken driver on a monitoring PC cannot stop it.
@@ -60,6 +167,8 @@ void prepareStationPlatform()
 
 void prepareStationApplication(QApplication &application)
 {
+    releaseMessages();
+    loadQtTranslations(application);
     QFont font = application.font();
     // Fixed, not the platform's default, so every caption is laid out as checked.
     font.setPointSize(9);

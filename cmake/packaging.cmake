@@ -77,8 +77,10 @@ The package also holds kestro-concentrator-sim, a simulator of the
 concentrator for trying the station without the hardware.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded by Qt at run time, so invisible to dpkg-shlibdeps: the SQLite driver of the station
-# database, the audio back end of the alarm tone, and a font with the Chinese texts.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite, libqt5multimedia5-plugins, fonts-wqy-microhei")
+# database, the audio back end of the alarm tone, a font with the Chinese texts, and Qt's own
+# translations, without which its file dialogs and buttons stay English.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt5sql5-sqlite, libqt5multimedia5-plugins, fonts-wqy-microhei, qttranslations5-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

@@ -1,5 +1,11 @@
+#include "app/windowsetup.h"
+#include "testsupport.h"
+
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,11 +16,13 @@ class TestCommandLine : public QObject
     QProcess station;
 
 private slots:
-    // The built station runs headless, with per-user settings of its own.
+    // The built station, with per-user settings of its own and no display: what ends at once
+    // needs none, and a start without one ends as any other failed start does.
     void initTestCase()
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        environment.remove("DISPLAY");
         environment.insert("XDG_CONFIG_HOME", scratch.filePath("config"));
         station.setProcessEnvironment(environment);
     }
@@ -31,6 +39,8 @@ private slots:
         // The binary is a regular file, so nothing can be made under it, not even by root.
         QTest::newRow("data-dir under a file")
             << QStringList{"--data-dir", KESTRO_BINARY_PATH "/data"} << 2 << QStringList{""};
+        QTest::newRow("no display") << QStringList{"--data-dir", scratch.path()} << 2
+                                    << QStringList{""};
     }
     void endsAtOnce()
     {
@@ -48,8 +58,26 @@ private slots:
         for (const QString &text : printed)
             QVERIFY2(out.contains(text), qPrintable(text));
     }
+    // Qt's own texts follow the system's locale, which Qt reads from the environment once:
+    // checked in a child of this test started under a Chinese one.
+    void qtTextsFollowTheSystemLocale()
+    {
+        if (qgetenv("LC_ALL") != "zh_CN.UTF-8") {
+            qunsetenv("LANGUAGE"); // it would come before LC_ALL
+            const QByteArray failures =
+                failuresUnderLocale("zh_CN", QStringLiteral("qtTextsFollowTheSystemLocale"));
+            QVERIFY2(failures.isEmpty(), failures.constData());
+            return;
+        }
+        prepareStationApplication(*qApp);
+        QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).buttons()[0]->text(), "取消");
+        QCOMPARE(QMessageBox().addButton(QMessageBox::Ok)->text(), "确定");
+    }
     void startsInTheNamedFolder()
     {
+        QProcessEnvironment environment = station.processEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        station.setProcessEnvironment(environment);
         const QString folder = scratch.filePath("a/b/station");
         station.start(KESTRO_BINARY_PATH, {"--data-dir", folder, "--port", scratch.filePath("tty")});
         // The named port is tried at once and then retried, as a remembered one is.
@@ -62,5 +90,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCommandLine)
+KESTRO_TEST_MAIN(TestCommandLine)
 #include "tst_commandline.moc"
