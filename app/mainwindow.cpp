@@ -515,6 +515,7 @@ void MainWindow::setUpTrends()
         return TrendLimits{device, upperTemperatureLimit[index], lowerTemperatureLimit[index],
                            upperCurrentLimit[index]};
     });
+    trendController->setStationName([]() { return SiteSettings::load().station; });
     connect(ui->trend_button, &QPushButton::clicked, trendController, &TrendController::open);
     connect(ui->history_trend_button, &QPushButton::clicked, trendController, [this]() {
         trendController->openFor(historyPage->chosenDevice(), historyPage->chosenFrom(),

@@ -13,9 +13,11 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QImage>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTest>
 
 namespace {
@@ -51,13 +53,13 @@ QString stampOf(double wallMs)
     return QDateTime::fromMSecsSinceEpoch(qint64(wallMs), Qt::UTC).toString("yyyy-MM-dd HH:mm:ss");
 }
 
-// "2024-05-01 08:00:00 23.5 1.25", hourly "... 21 [20..22] 2 [1..3]".
+// "2024-05-01 08:00:00 23.5 1.25", an hour "... 21 [20..22] 2 [1..3]".
 QStringList points(const TrendSeries &s)
 {
     QStringList list;
     for (int k = 0; k < s.x.size(); ++k) {
         auto v = [k](const QVector<double> &values) { return QString::number(values.at(k)); };
-        list << (s.temperatureMin.isEmpty()
+        list << (k >= s.temperatureMin.size()
                      ? QStringLiteral("%1 %2 %3").arg(stampOf(s.x.at(k)), v(s.temperature), v(s.current))
                      : QStringLiteral("%1 %2 [%3..%4] %5 [%6..%7]")
                            .arg(stampOf(s.x.at(k)), v(s.temperature), v(s.temperatureMin),
@@ -114,6 +116,10 @@ private slots:
     void csvHoldsWhatIsPlotted();
     void liveRangeFollowsEachMinute();
     void longRangeComesFromTheArchive();
+    void weekTheFilesLostComesFromTheArchive_data();
+    void weekTheFilesLostComesFromTheArchive();
+    void pictureIsTitled_data();
+    void pictureIsTitled();
 
 private:
     // Runs action and waits for the window to show what it asked for.
@@ -369,6 +375,75 @@ void TrendTest::longRangeComesFromTheArchive()
     QVERIFY(shown([&]() { controller->archiveUpdated(); }));
     QCOMPARE(points(window->data().series.value(1)).value(1),
              QStringLiteral("2024-05-01 07:00:00 9 [8..10] 0 [0..0]"));
+}
+
+void TrendTest::weekTheFilesLostComesFromTheArchive_data()
+{
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QStringList>("hours");
+    QTest::addColumn<QString>("archivePart");
+    QTest::newRow("archive") << true
+                             << QStringList{"2024-04-24 09:00:00 21 [20..22] 2 [1..3]",
+                                            "2024-04-24 10:00:00 22 [21..23] 2.5 [2..3]",
+                                            "2024-04-24 11:00:00 23 [22..24] 3 [3..3]"}
+                             << "取自小时归档：共 3 个小时值";
+    QTest::newRow("archive unreadable") << false << QStringList() << "小时归档无法读取：";
+}
+
+void TrendTest::weekTheFilesLostComesFromTheArchive()
+{
+    QFETCH(bool, readable);
+    QFETCH(QStringList, hours);
+    QFETCH(QString, archivePart);
+    // Tuesday is being filled, so Wednesday's lines are the oldest: from 24 April 12:00, the
+    // first hours of the week are gone from the files, not from the archive.
+    const QDir data(dir->path());
+    QVERIFY(writeFileBytes(data.filePath("profile.txt"), "1500\r\n"));
+    QVERIFY(writeFileBytes(data.filePath("History_Wednesday_value.txt"),
+                           "ID:005#温度:24#电流:2#状态:在线#时间:2024-04-24 12:00:00#;\r\n"
+                           "ID:005#温度:24.5#电流:2#状态:在线#时间:2024-04-24 12:01:00#;\r\n"));
+    // The hour of 08:00 starts before the range; that of 12:00 is in the files.
+    if (readable)
+        QVERIFY(writeArchive(dir->path(), {hour(5, wallSeconds(4, 24, 8), 60, 1, 1, 1, 1, 1, 1),
+                                           hour(5, wallSeconds(4, 24, 9), 60, 20, 21, 22, 1, 2, 3),
+                                           hour(5, wallSeconds(4, 24, 10), 60, 21, 22, 23, 2, 2.5, 3),
+                                           hour(5, wallSeconds(4, 24, 11), 30, 22, 23, 24, 3, 3, 3),
+                                           hour(5, wallSeconds(4, 24, 12), 60, 9, 9, 9, 9, 9, 9)}));
+    else
+        QVERIFY(QFile::remove(data.filePath("kestro.db")) && data.mkdir("kestro.db"));
+    QVERIFY(shown([&]() { show("5", 3); })); // 最近7天
+    TrendWindow *window = controller->window();
+    const QStringList minutes{"2024-04-24 12:00:00 24 2", "2024-04-24 12:01:00 24.5 2",
+                              "2024-05-01 08:00:00 23.5 1.25", "2024-05-01 08:00:40 nan nan",
+                              "2024-05-01 08:01:00 nan -5"};
+    QCOMPARE(points(window->data().series.value(0)), hours + minutes);
+    QVERIFY2(window->statusText().startsWith(
+                 "周历史文件 │ 2024-04-24 08:01:30 至 2024-05-01 08:01:30 │ 共 5 个分钟值（005：5） │ "
+                 "2024-04-24 08:01:30 至 2024-04-24 12:00:00 的分钟值已不在周历史文件中，"
+                 + archivePart),
+             qPrintable(window->statusText()));
+}
+
+void TrendTest::pictureIsTitled_data()
+{
+    QTest::addColumn<QString>("station");
+    QTest::addColumn<QString>("title");
+    const QString rest = " 趋势 │ 005 进线柜A相 │ 2024-05-01 07:30:00 至 2024-05-01 08:30:00";
+    QTest::newRow("the site link's name") << "1号配电站" << "1号配电站" + rest;
+    QTest::newRow("none: the computer's") << " " << QSysInfo::machineHostName() + rest;
+}
+
+void TrendTest::pictureIsTitled()
+{
+    QFETCH(QString, station);
+    QFETCH(QString, title);
+    controller->setStationName([station]() { return station; });
+    TrendWindow *window = controller->window();
+    const QString path = QDir(dir->path()).filePath("trend.png");
+    QString error;
+    QVERIFY(window->exportPng(path, &error));
+    QCOMPARE(window->pictureTitle(), title);
+    QVERIFY(QImage(path).height() > window->chart()->height() + 10);
 }
 
 KESTRO_TEST_MAIN(TrendTest)

@@ -9,7 +9,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <qwt_plot.h>
-#include <qwt_plot_marker.h>
+#include <qwt_scale_div.h>
 
 using Points = QVector<QPointF>;
 using Band = QVector<TrendDecimation::BandPoint>;
@@ -256,11 +256,28 @@ void tst_trendchart::chartDrawsZoomsAndReads()
     chart.updateData(data);
     QCOMPARE(chart.view(), qMakePair(double(kStart + 1440 * kMinute), double(kStart + 2 * 1440 * kMinute)));
 
+    // The read-out comes with the mouse and goes when it leaves; a picture never holds it,
+    // and has its title line above the plot.
+    moveMouse(canvas, middle, Qt::NoButton);
+    QVERIFY(!chart.readoutRect().isEmpty());
+    const QImage hovered = canvas->grab().toImage();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("trend.png"));
-    QVERIFY(chart.savePng(path));
+    QVERIFY(chart.savePng(path, QStringLiteral("站 趋势")));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(canvas, &leave);
+    QVERIFY(chart.readoutRect().isEmpty());
+    QCOMPARE(chart.cursorText(), QString());
+    QVERIFY(canvas->grab().toImage() != hovered);
+    const QString clean = dir.filePath(QStringLiteral("clean.png"));
+    QVERIFY(chart.savePng(clean, QStringLiteral("站 趋势")));
     const QImage image(path);
-    QVERIFY(!image.isNull());
+    QCOMPARE(image, QImage(clean));
+    QVERIFY(image.height() > plot->height() + 10);
+    int ink = 0;
+    for (int x = 0; x < image.width(); ++x)
+        ink += image.pixel(x, 12) != image.pixel(0, 0);
+    QVERIFY2(ink > 5, qPrintable(QString::number(ink)));
     int busyPixels = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x)
@@ -272,48 +289,64 @@ void tst_trendchart::chartDrawsZoomsAndReads()
 void tst_trendchart::limitLabels_data()
 {
     // Each label with its colour: the series' own, or "grey" for a dark neutral one. 61 and
-    // 299 lie close to 60 and 300: their labels must not overprint the shared ones.
+    // 299 lie close to 60 and 300: their labels must not overprint the shared ones. Data at
+    // 20..30 ℃ and 0..10 A leaves most limits off the axes, which stay fitted to the data.
     QTest::addColumn<LimitsList>("limits");
+    QTest::addColumn<double>("highest"); // the data run from highest - 10 (0 for 90)
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("four share the defaults")
         << LimitsList{{1, 60, 10, 300}, {50, 60, 10, 300}, {100, 60, 10, 300}, {200, 60, 10, 300}}
+        << 90.0
         << QStringList{"温度上限 60 ℃：001 050 100 200 grey", "温度下限 10 ℃：001 050 100 200 grey",
                        "电流上限 300 A：001 050 100 200 grey"};
-    QTest::newRow("mixed") << LimitsList{{7, 60, 10, 300}, {8, 60, 5, 300}, {9, 61, 10, 299}}
+    QTest::newRow("mixed") << LimitsList{{7, 60, 10, 300}, {8, 60, 5, 300}, {9, 61, 10, 299}} << 90.0
                            << QStringList{"温度上限 60 ℃：007 008 grey", "009 温度上限 61 ℃ #2a9d2a",
                                           "温度下限 10 ℃：007 009 grey", "008 温度下限 5 ℃ #d62728",
                                           "电流上限 300 A：007 008 grey", "009 电流上限 299 A #2a9d2a"};
+    QTest::newRow("beyond the data")
+        << LimitsList{{5, 80, -40, 50}, {6, 90, -40, 50}, {7, 28, -40, 50}} << 30.0
+        << QStringList{"▲ 005 温度上限 80 ℃ #1f5fbf", "▲ 006 温度上限 90 ℃ #d62728",
+                       "007 温度上限 28 ℃ #2a9d2a", "▼ 温度下限 -40 ℃：005 006 007 grey",
+                       "▲ 电流上限 50 A：005 006 007 grey"};
 }
 
 void tst_trendchart::limitLabels()
 {
     QFETCH(LimitsList, limits);
+    QFETCH(double, highest);
     QFETCH(QStringList, expected);
-    TrendData data{kStart, kStart + 60 * kMinute, false, {}, limits};
-    for (const TrendLimits &limit : limits) // data from 0 to beyond every limit, so all show
+    TrendData data;
+    data.fromMs = kStart;
+    data.toMs = kStart + 60 * kMinute;
+    data.limits = limits;
+    const double lowest = highest > 80 ? 0 : highest - 10;
+    for (const TrendLimits &limit : limits)
         data.series.append({limit.device, QStringLiteral("%1 柜").arg(limit.device, 3, 10, QChar('0')),
-                            {double(kStart), double(kStart + kMinute)}, {0, 90}, {0, 310}, {}, {}, {}, {}});
+                            {double(kStart), double(kStart + kMinute)}, {lowest, highest},
+                            {0, highest > 80 ? 310.0 : 10.0}, {}, {}, {}, {}});
     TrendChart chart;
+    chart.resize(800, 400);
     chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
     chart.setCurrentShown(true);
     chart.setData(data);
     const QwtPlot *plot = chart.findChild<QwtPlot *>();
-    const QwtPlotItemList markers = plot->itemList(QwtPlotItem::Rtti_PlotMarker);
-    const auto y = [plot](auto *m) { return plot->canvasMap(m->yAxis()).transform(m->yValue()); };
+    QVERIFY(plot->axisScaleDiv(QwtPlot::yLeft).upperBound() < highest + 5);
+    const QRect canvas = chart.findChild<QWidget *>(QStringLiteral("trend_canvas"))->contentsRect();
+    chart.setCursorAt(kStart + kMinute / 2);
+    const QRect readout = chart.readoutRect();
+    QVERIFY(!readout.isEmpty());
+    const QVector<TrendChart::LimitLabel> labels = chart.limitLabels();
     QStringList drawn;
-    for (int i = 0; i < markers.size(); ++i) {
-        const auto *marker = static_cast<QwtPlotMarker *>(markers[i]);
-        const int height = QFontMetrics(marker->label().font()).height();
-        for (int j = i + 1; j < markers.size(); ++j) { // same place needs a label's height between
-            const auto *next = static_cast<QwtPlotMarker *>(markers[j]);
-            QVERIFY2(marker->labelAlignment() != next->labelAlignment()
-                         || std::abs(y(marker) - y(next)) >= height,
-                     qPrintable(marker->label().text() + " / " + next->label().text()));
-        }
-        const QColor colour = marker->label().color();
-        QCOMPARE(marker->linePen().color(), colour);
+    for (int i = 0; i < labels.size(); ++i) {
+        const QRect rect = labels[i].rect;
+        QVERIFY2(canvas.contains(rect) && !rect.intersects(readout), qPrintable(labels[i].text));
+        for (int j = i + 1; j < labels.size(); ++j)
+            QVERIFY2(!rect.intersects(labels[j].rect),
+                     qPrintable(labels[i].text + " / " + labels[j].text));
+        const QColor colour = labels[i].colour;
         const bool grey = colour.saturation() == 0 && colour.lightness() < 100;
-        drawn << marker->label().text() + (grey ? QStringLiteral(" grey") : ' ' + colour.name());
+        drawn << labels[i].text + (grey ? QStringLiteral(" grey") : ' ' + colour.name());
     }
     drawn.sort();
     expected.sort();

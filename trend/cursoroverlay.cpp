@@ -9,12 +9,27 @@ CursorOverlay::CursorOverlay(QWidget *canvas) : QwtWidgetOverlay(canvas)
     setMaskMode(QwtWidgetOverlay::MaskHint);
 }
 
-void CursorOverlay::show(int x, const QStringList &text, const QVector<QColor> &colours)
+void CursorOverlay::showCursor(int x, const QStringList &text, const QVector<QColor> &colours)
 {
     lineX = x;
     lines = text;
     lineColours = colours;
     updateOverlay();
+}
+
+void CursorOverlay::hideCursor()
+{
+    showCursor(-1, {}, {});
+}
+
+void CursorOverlay::keepClearOf(const QVector<QRect> &rects)
+{
+    clearOf = rects;
+}
+
+QRect CursorOverlay::readoutRect() const
+{
+    return lineX < 0 ? QRect() : textBox();
 }
 
 void CursorOverlay::drawOverlay(QPainter *painter) const
@@ -53,5 +68,19 @@ QRect CursorOverlay::textBox() const
     int left = lineX + 8;
     if (left + size.width() > this->width())
         left = std::max(0, lineX - 8 - size.width());
+    // At the top, or below the labels in its way, or at the bottom; over them only when
+    // none of these is free.
+    QVector<int> tops{6};
+    for (const QRect &label : clearOf)
+        tops.append(label.bottom() + 4);
+    std::sort(tops.begin() + 1, tops.end());
+    tops.append(height() - 6 - size.height());
+    for (const int top : tops) {
+        const QRect box(QPoint(left, top), size);
+        if (top >= 0 && box.bottom() < height()
+            && std::none_of(clearOf.cbegin(), clearOf.cend(),
+                            [&box](const QRect &label) { return label.intersects(box); }))
+            return box;
+    }
     return QRect(QPoint(left, 6), size);
 }

@@ -3,12 +3,15 @@
 #include "trend/banditem.h"
 #include "trend/cursoroverlay.h"
 #include "trend/gapcurve.h"
+#include "trend/limitmarker.h"
 #include "trend/timescaledraw.h"
 #include "trend/trenddecimation.h"
 #include "trend/trendtime.h"
 
-#include <QFontMetricsF>
+#include <QFontMetrics>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -19,7 +22,6 @@
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
-#include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
 #include <qwt_scale_map.h>
 #include <algorithm>
@@ -45,28 +47,6 @@ QPen seriesPen(const QColor &colour, Qt::PenStyle style)
     if (style == Qt::DashLine)
         pen.setDashPattern({4, 3});
     return pen;
-}
-
-// A limit: a long-dashed line across the plot, named at its right end, since the
-// temperature and the current limits of one device share its colour.
-QwtPlotMarker *limitMarker(const QColor &colour, double value, const QString &text, int yAxis)
-{
-    auto *marker = new QwtPlotMarker;
-    QPen pen(colour, 1);
-    pen.setDashPattern({10, 5});
-    marker->setLineStyle(QwtPlotMarker::HLine);
-    marker->setLinePen(pen);
-    marker->setYValue(value);
-    marker->setAxes(QwtPlot::xBottom, yAxis);
-    marker->setZ(15);
-    QwtText label(text);
-    label.setColor(colour);
-    QFont font = label.font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    label.setFont(font);
-    marker->setLabel(label);
-    marker->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
-    return marker;
 }
 
 struct LimitLine
@@ -131,48 +111,91 @@ QVector<LimitLine> limitLines(const TrendData &data)
     return lines;
 }
 
-// Labels of distinct limits lying close together would still overprint: each label, from the
-// top down, takes the first place on its line (right, left or middle end; above or below it)
-// where no label placed before it lies within a label's height.
-void placeLimitLabels(const QVector<QwtPlotMarker *> &markers, int height,
-                      const QPair<double, double> &left, const QPair<double, double> &right)
+// A limit is named by its label, as one device's temperature and current limits share its
+// colour. Labels of limits lying close together would overprint: each label, from the top
+// down, takes the first place on its line (right, left or middle end; above or below it) that
+// lies inside the canvas and clear of the labels placed before it; failing that, the place
+// that moves least from its line, kept inside or stacked past the labels in its way. A limit
+// beyond the axis has its label inside the edge it lies beyond.
+void placeLimitLabels(const QVector<LimitMarker *> &markers, const QRectF &canvas,
+                      const QwtScaleMap &left, const QwtScaleMap &right)
 {
     static const Qt::Alignment places[] = {
         Qt::AlignRight | Qt::AlignTop,   Qt::AlignRight | Qt::AlignBottom,
         Qt::AlignLeft | Qt::AlignTop,    Qt::AlignLeft | Qt::AlignBottom,
         Qt::AlignHCenter | Qt::AlignTop, Qt::AlignHCenter | Qt::AlignBottom};
-    QVector<QPair<double, QwtPlotMarker *>> drawn;
-    for (QwtPlotMarker *marker : markers) {
-        const QPair<double, double> &axis = marker->yAxis() == QwtPlot::yRight ? right : left;
-        const double y =
-            (axis.second - marker->yValue()) / (axis.second - axis.first) * height;
-        if (marker->isVisible() && y >= 0 && y <= height)
-            drawn.append({y, marker});
+    constexpr double inset = 4;
+    QVector<QPair<double, LimitMarker *>> drawn;
+    for (LimitMarker *marker : markers) {
+        marker->setLabelRect(QRectF());
+        if (!marker->isVisible())
+            continue;
+        const QwtScaleMap &map = marker->yAxis() == QwtPlot::yRight ? right : left;
+        const double value = marker->yValue();
+        const auto side = value > std::max(map.s1(), map.s2())   ? LimitMarker::Side::Above
+                          : value < std::min(map.s1(), map.s2()) ? LimitMarker::Side::Below
+                                                                 : LimitMarker::Side::Inside;
+        marker->setSide(side);
+        drawn.append({side == LimitMarker::Side::Above   ? canvas.top()
+                      : side == LimitMarker::Side::Below ? canvas.bottom()
+                                                         : map.transform(value),
+                      marker});
     }
     std::stable_sort(drawn.begin(), drawn.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
-    struct Taken
-    {
-        Qt::Alignment end;
-        double top;
+    QVector<QRectF> taken;
+    const auto inside = [&canvas](const QRectF &r) {
+        return r.top() >= canvas.top() + 1 && r.bottom() <= canvas.bottom() - 1;
     };
-    QVector<Taken> taken;
+    const auto blocking = [&taken](const QRectF &r) {
+        return std::find_if(taken.cbegin(), taken.cend(), [&r](const QRectF &label) {
+            return label.adjusted(-1, -1, 1, 1).intersects(r);
+        });
+    };
     for (const auto &[y, marker] : drawn) {
-        const double labelHeight = QFontMetricsF(marker->label().font()).height() + 2;
-        const auto topOf = [&, y = y](Qt::Alignment place) {
-            return place & Qt::AlignTop ? y - labelHeight : y;
-        };
-        const Qt::Alignment *chosen = std::find_if(
-            std::begin(places), std::end(places), [&](Qt::Alignment place) {
-                return std::none_of(taken.begin(), taken.end(), [&](const Taken &other) {
-                    return (other.end & Qt::AlignHorizontal_Mask)
-                               == (place & Qt::AlignHorizontal_Mask)
-                           && std::abs(other.top - topOf(place)) < labelHeight;
-                });
-            });
-        const Qt::Alignment place = chosen == std::end(places) ? places[0] : *chosen;
-        marker->setLabelAlignment(place);
-        taken.append({place, topOf(place)});
+        const QSizeF size(std::min(marker->labelSize().width(), canvas.width() - 2),
+                          marker->labelSize().height());
+        QRectF best;
+        double bestMove = std::numeric_limits<double>::infinity();
+        for (const Qt::Alignment place : places) {
+            const bool above = place & Qt::AlignTop;
+            // Off the axis, the label can only lie inside from its edge.
+            if ((marker->side() == LimitMarker::Side::Above && above)
+                || (marker->side() == LimitMarker::Side::Below && !above))
+                continue;
+            const double x = place & Qt::AlignRight  ? canvas.right() - inset - size.width()
+                             : place & Qt::AlignLeft ? canvas.left() + inset
+                                                     : canvas.center().x() - size.width() / 2;
+            QRectF r(QPointF(std::max(x, canvas.left() + 1), 0), size);
+            if (above)
+                r.moveBottom(y - 2);
+            else
+                r.moveTop(y + 2);
+            const double natural = r.top();
+            r.moveTop(std::clamp(r.top(), canvas.top() + 1, canvas.bottom() - 1 - size.height()));
+            for (int k = 0; k < taken.size() && blocking(r) != taken.cend(); ++k) {
+                const QRectF &in = *blocking(r);
+                if (above)
+                    r.moveBottom(in.top() - 2);
+                else
+                    r.moveTop(in.bottom() + 2);
+            }
+            const double move = std::abs(r.top() - natural);
+            if (blocking(r) == taken.cend() && inside(r) && move < bestMove) {
+                best = r;
+                bestMove = move;
+                if (move == 0)
+                    break;
+            }
+        }
+        // A canvas too small for every label: the last ones overlap rather than vanish.
+        if (best.isNull()) {
+            best = QRectF(QPointF(canvas.right() - inset - size.width(), 0), size);
+            best.moveTop(std::clamp(y - size.height() / 2, canvas.top() + 1,
+                                    canvas.bottom() - 1 - size.height()));
+        }
+        marker->setLabelRect(best);
+        taken.append(best);
     }
 }
 
@@ -204,14 +227,15 @@ int usable(const TrendSeries &series, const QVector<double> &values)
     return std::min(series.x.size(), values.size());
 }
 
-// The sample nearest to x within `reach`, or -1.
-int nearest(const QVector<double> &xs, double x, double reach)
+// The sample among xs[begin..end) nearest to x within `reach`, or -1.
+int nearest(const QVector<double> &xs, int begin, int end, double x, double reach)
 {
-    const auto after = std::lower_bound(xs.begin(), xs.end(), x);
+    const auto first = xs.begin() + begin, last = xs.begin() + end;
+    const auto after = std::lower_bound(first, last, x);
     int best = -1;
     double bestDistance = reach;
     for (auto it : {after - 1, after}) {
-        if (it < xs.begin() || it >= xs.end())
+        if (it < first || it >= last)
             continue;
         const double distance = std::abs(*it - x);
         if (distance <= bestDistance) {
@@ -367,8 +391,14 @@ void TrendChart::setCursorAt(double xMs)
     QVector<QColor> colours;
     for (int i = 0; i < shown.series.size(); ++i)
         colours.append(seriesColour(i));
-    cursorOverlay->show(inside ? int(std::lround(map.transform(xMs))) : -1,
-                        cursorText().split(QLatin1Char('\n')), colours);
+    cursorOverlay->showCursor(inside ? int(std::lround(map.transform(xMs))) : -1,
+                              cursorText().split(QLatin1Char('\n')), colours);
+}
+
+void TrendChart::hideCursor()
+{
+    cursorSet = false;
+    cursorOverlay->hideCursor();
 }
 
 QString TrendChart::cursorText() const
@@ -376,13 +406,18 @@ QString TrendChart::cursorText() const
     if (!cursorSet)
         return QString();
     QStringList lines{TrendTime::stamp(std::llround(cursorMs))};
-    const double reach = maxGap() / 2;
     for (const TrendSeries &series : shown.series) {
-        const int at = nearest(series.x, cursorMs, reach);
+        // Hours and minutes each within half their own gap; the nearer one reads.
+        const int hours = hourCount(series);
+        int at = nearest(series.x, 0, hours, cursorMs, kHourlyGapMs / 2);
+        const int minute = nearest(series.x, hours, series.x.size(), cursorMs, kMinuteGapMs / 2);
+        if (minute >= 0
+            && (at < 0 || std::abs(series.x[minute] - cursorMs) <= std::abs(series.x[at] - cursorMs)))
+            at = minute;
         QString line = series.label + QStringLiteral("  ") + valueAt(series.temperature, at, 1)
                        + QStringLiteral(" ℃");
-        if (shown.hourly && at >= 0 && at < series.temperatureMin.size()
-            && at < series.temperatureMax.size() && !std::isnan(series.temperature.value(at)))
+        if (at >= 0 && at < hours && at < series.temperatureMax.size()
+            && !std::isnan(series.temperature.value(at)))
             line += QStringLiteral(" (%1~%2)").arg(valueAt(series.temperatureMin, at, 1),
                                                   valueAt(series.temperatureMax, at, 1));
         if (currentShown)
@@ -397,9 +432,52 @@ int TrendChart::plottedPointCount() const
     return plottedPoints;
 }
 
-bool TrendChart::savePng(const QString &path) const
+QVector<TrendChart::LimitLabel> TrendChart::limitLabels() const
 {
-    return plot->grab().save(path, "PNG");
+    QVector<LimitLabel> labels;
+    for (const LimitMarker *marker : limitMarkers) {
+        if (marker->isVisible() && !marker->labelRect().isEmpty())
+            labels.append({marker->text(), marker->colour(), marker->labelRect().toAlignedRect()});
+    }
+    return labels;
+}
+
+QRect TrendChart::readoutRect() const
+{
+    return cursorOverlay->readoutRect();
+}
+
+bool TrendChart::savePng(const QString &path, const QString &title) const
+{
+    // The read-out follows the mouse; it is no part of the picture.
+    const bool readout = !cursorOverlay->isHidden();
+    cursorOverlay->hide();
+    const QPixmap chart = plot->grab();
+    cursorOverlay->setVisible(readout);
+    if (title.isEmpty())
+        return chart.save(path, "PNG");
+
+    const qreal ratio = chart.devicePixelRatio();
+    const int width = qRound(chart.width() / ratio);
+    const int height = qRound(chart.height() / ratio);
+    constexpr int margin = 8;
+    QFont font = plot->font();
+    font.setBold(true);
+    // Wrapped, not cut, when eight long names make it longer than the picture is wide.
+    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    const QRect text = QFontMetrics(font).boundingRect(
+        QRect(margin, margin, width - 2 * margin, 10 * height), flags, title);
+    const int top = text.height() + 2 * margin;
+    QImage image(QSize(width, top + height) * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(plot->palette().color(QPalette::Window));
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(plot->palette().color(QPalette::WindowText));
+    painter.drawText(QRect(margin, margin, width - 2 * margin, text.height()), flags, title);
+    painter.drawPixmap(0, top, chart);
+    painter.end();
+    return image.save(path, "PNG");
 }
 
 bool TrendChart::eventFilter(QObject *watched, QEvent *event)
@@ -431,6 +509,9 @@ bool TrendChart::eventFilter(QObject *watched, QEvent *event)
         setCursorAt(map.invTransform(mouse->pos().x()));
         break;
     }
+    case QEvent::Leave:
+        hideCursor();
+        break;
     case QEvent::MouseButtonRelease:
         if (panning && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
             panning = false;
@@ -471,25 +552,22 @@ void TrendChart::rebuildItems()
     qDeleteAll(currentLines);
     qDeleteAll(temperatureBands);
     qDeleteAll(currentBands);
-    qDeleteAll(temperatureLimits);
-    qDeleteAll(currentLimits);
+    qDeleteAll(limitMarkers);
     temperatureLines.clear();
     currentLines.clear();
     temperatureBands.clear();
     currentBands.clear();
-    temperatureLimits.clear();
-    currentLimits.clear();
+    limitMarkers.clear();
 
     for (int i = 0; i < shown.series.size(); ++i) {
         const QColor colour = seriesColour(i);
-        if (shown.hourly) {
-            auto *band = new BandItem(colour, QwtPlot::yLeft, kBandAlpha);
-            band->attach(plot);
-            temperatureBands.append(band);
-            auto *currentBand = new BandItem(colour, QwtPlot::yRight, kCurrentBandAlpha);
-            currentBand->attach(plot);
-            currentBands.append(currentBand);
-        }
+        // Hourly data has its band; minutes may begin with archive hours, which have theirs.
+        auto *band = new BandItem(colour, QwtPlot::yLeft, kBandAlpha);
+        band->attach(plot);
+        temperatureBands.append(band);
+        auto *currentBand = new BandItem(colour, QwtPlot::yRight, kCurrentBandAlpha);
+        currentBand->attach(plot);
+        currentBands.append(currentBand);
         auto *line = new GapCurve(shown.series[i].label);
         line->setPen(seriesPen(colour, Qt::SolidLine));
         line->setZ(20);
@@ -506,10 +584,12 @@ void TrendChart::rebuildItems()
         current->attach(plot);
         currentLines.append(current);
     }
+    QFont labelFont = font();
+    labelFont.setPointSizeF(labelFont.pointSizeF() * 0.85);
     for (const LimitLine &limit : limitLines(shown)) {
-        QwtPlotMarker *marker = limitMarker(limit.colour, limit.value, limit.text, limit.yAxis);
+        auto *marker = new LimitMarker(limit.colour, limit.value, limit.text, limit.yAxis, labelFont);
         marker->attach(plot);
-        (limit.yAxis == QwtPlot::yRight ? currentLimits : temperatureLimits).append(marker);
+        limitMarkers.append(marker);
     }
     applyCurrentShown();
 }
@@ -521,8 +601,10 @@ void TrendChart::applyCurrentShown()
         line->setVisible(currentShown);
     for (BandItem *band : qAsConst(currentBands))
         band->setVisible(currentShown);
-    for (QwtPlotMarker *marker : qAsConst(currentLimits))
-        marker->setVisible(currentShown);
+    for (LimitMarker *marker : qAsConst(limitMarkers)) {
+        if (marker->yAxis() == QwtPlot::yRight)
+            marker->setVisible(currentShown);
+    }
 }
 
 void TrendChart::moveView(double fromMs, double toMs)
@@ -559,27 +641,50 @@ void TrendChart::zoomToRubberBand(const QRect &pixels)
         redraw();
 }
 
-double TrendChart::maxGap() const
-{
-    return shown.hourly ? kHourlyGapMs : kMinuteGapMs;
-}
-
 int TrendChart::columns() const
 {
     return std::max(1, plot->canvas()->contentsRect().width());
+}
+
+QPair<double, double> TrendChart::withEdgeRoom(const QPair<double, double> &axis, int yAxis) const
+{
+    double row = 0;
+    bool above = false, below = false;
+    for (const LimitMarker *marker : limitMarkers) {
+        if (!marker->isVisible() || marker->yAxis() != yAxis)
+            continue;
+        row = std::max(row, marker->labelSize().height() + 4);
+        above = above || marker->yValue() > axis.second;
+        below = below || marker->yValue() < axis.first;
+    }
+    const double height = plot->canvas()->contentsRect().height();
+    const double rows = (above ? row : 0) + (below ? row : 0);
+    if (rows == 0 || rows > height / 3)
+        return axis;
+    const double perPixel = (axis.second - axis.first) / (height - rows);
+    return {axis.first - (below ? row * perPixel : 0), axis.second + (above ? row * perPixel : 0)};
 }
 
 void TrendChart::redraw()
 {
     const double from = range.first, to = range.second;
     const int width = columns();
-    const double gap = maxGap();
     Extent left, right;
     plottedPoints = 0;
     const auto line = [&](const TrendSeries &series, const QVector<double> &values,
                           QwtPlotCurve *curve, Extent &extent) {
-        const QVector<QPointF> points = TrendDecimation::reduce(
-            series.x.constData(), values.constData(), usable(series, values), from, to, width, gap);
+        const int count = usable(series, values);
+        const int hours = std::min(hourCount(series), count);
+        QVector<QPointF> points = TrendDecimation::reduce(
+            series.x.constData(), values.constData(), hours, from, to, width, kHourlyGapMs);
+        const QVector<QPointF> minutes =
+            TrendDecimation::reduce(series.x.constData() + hours, values.constData() + hours,
+                                    count - hours, from, to, width, kMinuteGapMs);
+        // Archive hours run on into the minutes, unless they stop well before them.
+        if (!points.isEmpty() && !minutes.isEmpty()
+            && minutes.first().x() - points.last().x() > kHourlyGapMs)
+            points.append({(points.last().x() + minutes.first().x()) / 2, qQNaN()});
+        points += minutes;
         for (const QPointF &point : points)
             extent.take(point.x(), from, to, point.y(), point.y());
         plottedPoints += points.size();
@@ -590,8 +695,9 @@ void TrendChart::redraw()
     const auto band = [&](const TrendSeries &series, const QVector<double> &low,
                           const QVector<double> &high, BandItem *item, Extent &extent) {
         const int count = std::min(usable(series, low), usable(series, high));
-        const QVector<TrendDecimation::BandPoint> points = TrendDecimation::reduceBand(
-            series.x.constData(), low.constData(), high.constData(), count, from, to, width, gap);
+        const QVector<TrendDecimation::BandPoint> points =
+            TrendDecimation::reduceBand(series.x.constData(), low.constData(), high.constData(),
+                                        count, from, to, width, kHourlyGapMs);
         for (const TrendDecimation::BandPoint &point : points)
             extent.take(point.x, from, to, point.low, point.high);
         plottedPoints += points.size();
@@ -600,28 +706,33 @@ void TrendChart::redraw()
     for (int i = 0; i < temperatureLines.size(); ++i) {
         const TrendSeries &series = shown.series[i];
         line(series, series.temperature, temperatureLines[i], left);
-        if (shown.hourly)
-            band(series, series.temperatureMin, series.temperatureMax, temperatureBands[i], left);
+        band(series, series.temperatureMin, series.temperatureMax, temperatureBands[i], left);
         if (currentShown) {
             line(series, series.current, currentLines[i], right);
-            if (shown.hourly)
-                band(series, series.currentMin, series.currentMax, currentBands[i], right);
+            band(series, series.currentMin, series.currentMax, currentBands[i], right);
         } else {
             currentLines[i]->setSamples(QVector<QPointF>());
-            if (shown.hourly)
-                currentBands[i]->setSamples({});
+            currentBands[i]->setSamples({});
         }
     }
 
-    const QPair<double, double> leftAxis = yFixed ? leftRange : fitted(left.lowest, left.highest, 100);
+    const QPair<double, double> leftAxis =
+        yFixed ? leftRange : withEdgeRoom(fitted(left.lowest, left.highest, 100), QwtPlot::yLeft);
     const QPair<double, double> rightAxis =
-        yFixed ? rightRange : fitted(right.lowest, right.highest, 10);
+        yFixed ? rightRange
+               : withEdgeRoom(fitted(right.lowest, right.highest, 10), QwtPlot::yRight);
     timeScale->setSpan(to - from);
     plot->setAxisScale(QwtPlot::xBottom, from, to);
     plot->setAxisScale(QwtPlot::yLeft, leftAxis.first, leftAxis.second);
     plot->setAxisScale(QwtPlot::yRight, rightAxis.first, rightAxis.second);
-    placeLimitLabels(temperatureLimits + currentLimits, plot->canvas()->contentsRect().height(),
-                     leftAxis, rightAxis);
+    // The labels go where the scales just set put their lines.
+    plot->updateAxes();
+    placeLimitLabels(limitMarkers, plot->canvas()->contentsRect(), plot->canvasMap(QwtPlot::yLeft),
+                     plot->canvasMap(QwtPlot::yRight));
+    QVector<QRect> labels;
+    for (const LimitLabel &label : limitLabels())
+        labels.append(label.rect);
+    cursorOverlay->keepClearOf(labels);
     plot->replot();
     if (cursorSet)
         setCursorAt(cursorMs);

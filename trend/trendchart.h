@@ -10,16 +10,17 @@
 
 class BandItem;
 class CursorOverlay;
+class LimitMarker;
 class QwtPlot;
 class QwtPlotCurve;
-class QwtPlotMarker;
 class TimeScaleDraw;
 
 // The trend plot: temperature of up to 8 devices on the left axis, their current dashed on a
 // right axis when asked, wall time on x. Every view change re-decimates the full data to the
 // plot's width (TrendDecimation), so a redraw costs the same for an hour as for a year.
 // Mouse: wheel zooms x around the cursor, left drag pans, right drag or Shift + left drag
-// draws a rubber band that sets x and both y axes, double click shows the whole range.
+// draws a rubber band that sets x and both y axes, double click shows the whole range. The
+// value axes fit the data; a limit beyond them is marked at the edge (LimitMarker).
 class TrendChart : public QWidget
 {
     Q_OBJECT
@@ -28,7 +29,7 @@ public:
     explicit TrendChart(QWidget *parent = nullptr);
     ~TrendChart() override;
     // Replaces everything shown; the view is reset to data.fromMs..data.toMs. Series i has
-    // colour seriesColour(i); hourly data draws min..max as a band around the mean line.
+    // colour seriesColour(i); archive hours draw min..max as a band around the mean line.
     void setData(const TrendData &data);
     // Live: new data for the same request; keeps the operator's zoom unless the view showed
     // the range's end, in which case the view slides with it.
@@ -40,7 +41,18 @@ public:
     void setCursorAt(double xMs);              // the cursor line, as the mouse moves it
     QString cursorText() const;                // time and each series' value(s) at the cursor
     int plottedPointCount() const;             // points handed to the drawing after decimation
-    bool savePng(const QString &path) const;
+    // The plot as the operator sees it, without the cursor's read-out, under a title line
+    // when there is one.
+    bool savePng(const QString &path, const QString &title = QString()) const;
+
+    struct LimitLabel
+    {
+        QString text; // "▲ 005 温度上限 80 ℃" for a limit above the axis
+        QColor colour;
+        QRect rect; // canvas pixels
+    };
+    QVector<LimitLabel> limitLabels() const; // the shown limits' labels, as last placed
+    QRect readoutRect() const;               // the cursor read-out's box; empty when hidden
     static QColor seriesColour(int index);     // 8 distinct colours
 
 signals:
@@ -57,7 +69,10 @@ private:
     // Decimates every series for the view and the canvas width, fits the y axes, replots.
     void redraw();
     void zoomToRubberBand(const QRect &pixels);
-    double maxGap() const;
+    // The axis widened by a label's row at each edge that marks a limit beyond it, so the
+    // marks lie clear of the data.
+    QPair<double, double> withEdgeRoom(const QPair<double, double> &axis, int yAxis) const;
+    void hideCursor();
     int columns() const;
 
     TrendData shown;
@@ -81,6 +96,5 @@ private:
     QVector<QwtPlotCurve *> currentLines;
     QVector<BandItem *> temperatureBands;
     QVector<BandItem *> currentBands;
-    QVector<QwtPlotMarker *> temperatureLimits;
-    QVector<QwtPlotMarker *> currentLimits;
+    QVector<LimitMarker *> limitMarkers;
 };

@@ -4,6 +4,7 @@
 #include "trend/trendwindow.h"
 
 #include <QSettings>
+#include <QSysInfo>
 #include <QWidget>
 
 namespace {
@@ -48,19 +49,38 @@ QString statusOf(const TrendData &data, TrendSource source, const QString &error
         return tr("%1无法读取：%2").arg(sourceName(source), error);
     const QString range =
         tr("%1 至 %2").arg(TrendTime::stamp(data.fromMs), TrendTime::stamp(data.toMs));
-    int total = 0;
+    // Hours in front of minutes are told apart: they are what the weekly files lost.
+    const bool mixed = !data.hourly;
+    int total = 0, hours = 0;
     QStringList counts;
     for (const TrendSeries &series : data.series) {
-        total += series.x.size();
+        const int ahead = mixed ? hourCount(series) : 0;
+        total += series.x.size() - ahead;
+        hours += ahead;
         counts << QStringLiteral("%1：%2")
                       .arg(series.device, 3, 10, QLatin1Char('0'))
-                      .arg(series.x.size());
+                      .arg(series.x.size() - ahead);
     }
     const QString what =
-        total == 0     ? tr("所选设备在此时间内没有记录")
+        total == 0 && hours == 0 ? tr("所选设备在此时间内没有记录")
         : data.hourly ? tr("共 %1 个小时值（%2）").arg(total).arg(counts.join(tr("，")))
                       : tr("共 %1 个分钟值（%2）").arg(total).arg(counts.join(tr("，")));
-    return QStringLiteral("%1 │ %2 │ %3").arg(sourceName(source), range, what);
+    QString status = QStringLiteral("%1 │ %2 │ %3").arg(sourceName(source), range, what);
+    if (data.archivedToMs > data.fromMs && (hours > 0 || !data.archiveError.isEmpty())) {
+        const QString lost = tr("%1 至 %2 的分钟值已不在周历史文件中，")
+                                 .arg(TrendTime::stamp(data.fromMs),
+                                      TrendTime::stamp(data.archivedToMs));
+        status += QStringLiteral(" │ ")
+                  + (data.archiveError.isEmpty()
+                         ? lost + tr("取自小时归档：共 %1 个小时值").arg(hours)
+                         : lost + tr("小时归档无法读取：%1").arg(data.archiveError));
+    }
+    return status;
+}
+
+bool problemIn(const TrendLoad &load)
+{
+    return !load.error.isEmpty() || !load.data.archiveError.isEmpty();
 }
 
 } // namespace
@@ -90,6 +110,11 @@ void TrendController::setLimits(std::function<TrendLimits(int)> deviceLimits)
     limits = std::move(deviceLimits);
 }
 
+void TrendController::setStationName(std::function<QString()> name)
+{
+    stationName = std::move(name);
+}
+
 void TrendController::setClock(std::function<QDateTime()> now)
 {
     clock = std::move(now);
@@ -101,6 +126,11 @@ void TrendController::ensureWindow()
         return;
     trendWindow = new TrendWindow(parentWidget);
     trendWindow->setDeviceNames([this](int device) { return names ? names(device) : QString(); });
+    trendWindow->setStationName([this]() {
+        // A title line, whatever was typed as the name.
+        const QString name = stationName ? stationName().simplified() : QString();
+        return name.isEmpty() ? QSysInfo::machineHostName() : name;
+    });
     trendWindow->setExportDirectory(directory);
     connect(trendWindow, &TrendWindow::showRequested, this, &TrendController::showChosen);
 
@@ -256,11 +286,12 @@ void TrendController::loaded(const TrendLoad &load)
 {
     if (!trendWindow)
         return;
-    const bool problem = !load.error.isEmpty();
+    const bool problem = problemIn(load);
     if (load.extension) {
         if (sameDevices(trendWindow->data(), load.data)) {
             const TrendData data = TrendLoader::extended(trendWindow->data(), load.data);
-            trendWindow->updateData(data, statusOf(data, load.source, load.error), problem);
+            trendWindow->updateData(data, statusOf(data, load.source, load.error),
+                                    problem || !data.archiveError.isEmpty());
         }
     } else if (keepView) {
         trendWindow->updateData(load.data, statusOf(load.data, load.source, load.error), problem);

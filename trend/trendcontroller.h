@@ -24,6 +24,8 @@ public:
     ~TrendController() override;
     void setDeviceNames(std::function<QString(int device)> names);
     void setLimits(std::function<TrendLimits(int device)> limits);
+    // The station's name for exported pictures; the computer's name where it gives none.
+    void setStationName(std::function<QString()> name);
     void open();
     void openFor(int device, const QDateTime &from, const QDateTime &to);
     void minuteRecorded(const QDateTime &now);
@@ -48,6 +50,7 @@ private:
     TrendLoader *loader = nullptr;
     std::function<QString(int)> names;
     std::function<TrendLimits(int)> limits;
+    std::function<QString()> stationName;
     std::function<QDateTime()> clock;
 
     TrendRequest shownRequest; // what the chart shows, or the load under way

@@ -28,7 +28,9 @@ void appendValue(QByteArray *bytes, const QVector<double> &values, int index)
 QByteArray TrendExport::document(const TrendData &data, qint64 fromMs, qint64 toMs,
                                  bool withCurrent)
 {
-    const bool hourly = data.hourly;
+    const bool hourly = data.hourly
+                        || std::any_of(data.series.cbegin(), data.series.cend(),
+                                       [](const TrendSeries &series) { return hourCount(series) > 0; });
     QByteArray bytes("\xEF\xBB\xBF");
     bytes += AlarmCsv::field(QStringLiteral("时间")).toUtf8();
     const QStringList quantities = withCurrent ? QStringList{QStringLiteral("温度"), QStringLiteral("电流")}
@@ -91,6 +93,17 @@ QByteArray TrendExport::document(const TrendData &data, qint64 fromMs, qint64 to
         bytes += "\r\n";
     }
     return bytes;
+}
+
+QString TrendExport::pictureTitle(const QString &station, const TrendData &data, qint64 fromMs,
+                                 qint64 toMs)
+{
+    QStringList labels;
+    for (const TrendSeries &series : data.series)
+        labels << series.label;
+    return QStringLiteral("%1 趋势 │ %2 │ %3 至 %4")
+        .arg(station, labels.join(QStringLiteral("，")), TrendTime::stamp(fromMs),
+             TrendTime::stamp(toMs));
 }
 
 QString TrendExport::fileName(const QVector<int> &devices, const QDateTime &when,

@@ -17,8 +17,14 @@ public:
     // the same for 电流). Then one row per time stamp in fromMs..toMs (both included), oldest
     // first, with every value at full resolution. A series without a point at that stamp, or
     // with a missing value (NaN), leaves its fields empty, so a spreadsheet skips them.
+    // Minutes behind archive hours (see TrendData) take the hourly heading: a minute's row
+    // has its value as the mean and leaves the minimum and maximum empty.
     static QByteArray document(const TrendData &data, qint64 fromMs, qint64 toMs,
                                bool withCurrent);
+
+    // The exported picture's title: "<station> 趋势 │ 005 进线柜A相，006 │ <from> 至 <to>".
+    static QString pictureTitle(const QString &station, const TrendData &data, qint64 fromMs,
+                                qint64 toMs);
 
     // trend-005-006-yyyyMMdd-hhmmss.<suffix>: the devices shown and the time of the export.
     static QString fileName(const QVector<int> &devices, const QDateTime &when,

@@ -1,12 +1,17 @@
 #include "trend/trendloader.h"
 
+#include "config/devicesettingsfile.h"
 #include "history/historyquery.h"
 #include "history/historyrecord.h"
+#include "history/historystore.h"
 #include "storage/hourlyarchive.h"
 #include "storage/stationdatabase.h"
 #include "trend/trendtime.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFutureWatcher>
+#include <QTextCodec>
 #include <QtConcurrent>
 #include <algorithm>
 #include <array>
@@ -15,6 +20,11 @@
 namespace {
 
 using DeviceIndex = std::array<int, kDevices + 1>;
+
+// How far into a file the oldest readable line is looked for: past a few broken writes, not
+// through a file of garbage.
+constexpr int kLinesLooked = 64;
+constexpr qint64 kLineBytes = 64 * 1024;
 
 TrendData emptyData(const TrendRequest &request, bool hourly)
 {
@@ -56,26 +66,29 @@ double valueOf(const QString &field)
     return ok && qIsFinite(value) ? value : qQNaN();
 }
 
+// values holds the first values->size() points (all, or the leading hours), which order
+// keeps among its first as many entries.
 void reorder(QVector<double> *values, const QVector<int> &order)
 {
-    if (values->size() != order.size())
-        return;
-    QVector<double> sorted(order.size());
-    for (int k = 0; k < order.size(); ++k)
+    QVector<double> sorted(values->size());
+    for (int k = 0; k < values->size(); ++k)
         sorted[k] = values->at(order.at(k));
     *values = sorted;
 }
 
 // The files are read oldest first, so stamps rise, except where the clock was set back:
-// the points are then put in time order, equal stamps in the order read.
+// the points are then put in time order, equal stamps in the order read. Leading archive
+// hours stay in front of the minutes.
 void sortByTime(TrendSeries *series)
 {
     if (std::is_sorted(series->x.cbegin(), series->x.cend()))
         return;
     QVector<int> order(series->x.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [series](int a, int b) { return series->x.at(a) < series->x.at(b); });
+    const auto earlier = [series](int a, int b) { return series->x.at(a) < series->x.at(b); };
+    const auto minutes = order.begin() + hourCount(*series);
+    std::stable_sort(order.begin(), minutes, earlier);
+    std::stable_sort(minutes, order.end(), earlier);
     for (QVector<double> *values :
          {&series->x, &series->temperature, &series->current, &series->temperatureMin,
           &series->temperatureMax, &series->currentMin, &series->currentMax})
@@ -86,6 +99,44 @@ void dropBefore(QVector<double> *values, int count)
 {
     if (!values->isEmpty())
         values->remove(0, qMin(count, values->size()));
+}
+
+// The archive's hours fromHour <= hour < toHour (wall seconds) of the requested devices, each
+// at its start, into data's (empty) series; false, with the reason, when it cannot be read.
+bool readHours(const QString &dataDirectory, const TrendRequest &request, qint64 fromHour,
+               qint64 toHour, TrendData *data, QString *error)
+{
+    // Qt's database connections belong to the thread that made them: this one has its own.
+    StationDatabase database(dataDirectory);
+    if (!database.open(error))
+        return false;
+    const QVector<ArchiveHour> rows =
+        HourlyArchive(&database).read(request.devices, fromHour, toHour, error);
+    if (rows.isEmpty() && !error->isEmpty())
+        return false;
+    const DeviceIndex index = seriesIndex(request);
+    for (const ArchiveHour &row : rows) {
+        if (row.device < 1 || row.device > kDevices || index[row.device] < 0)
+            continue;
+        TrendSeries &series = data->series[index[row.device]];
+        series.x.append(double(row.hour) * 1000);
+        series.temperature.append(row.temperatureMean);
+        series.temperatureMin.append(row.temperatureMin);
+        series.temperatureMax.append(row.temperatureMax);
+        series.current.append(row.currentMean);
+        series.currentMin.append(row.currentMin);
+        series.currentMax.append(row.currentMax);
+    }
+    for (TrendSeries &series : data->series)
+        sortByTime(&series);
+    return true;
+}
+
+// The first whole hour starting at or after wallMs, in wall seconds.
+qint64 hourFrom(qint64 wallMs)
+{
+    const qint64 hour = TrendTime::hourStart(wallMs);
+    return hour * 1000 < wallMs ? hour + 3600 : hour;
 }
 
 } // namespace
@@ -115,7 +166,7 @@ void TrendLoader::load(const TrendRequest &request)
     start([dir, request](const std::function<bool()> &stop) {
         if (request.source == TrendSource::Archive)
             return readArchive(dir, request);
-        return readWeeklyFiles(dir, request, request.fromMs, stop);
+        return readWeek(dir, request, stop);
     });
 }
 
@@ -181,6 +232,62 @@ TrendLoad TrendLoader::readWeeklyFiles(const QString &dataDirectory, const Trend
     return load;
 }
 
+TrendLoad TrendLoader::readWeek(const QString &dataDirectory, const TrendRequest &request,
+                               const std::function<bool()> &stop)
+{
+    TrendLoad load = readWeeklyFiles(dataDirectory, request, request.fromMs, stop);
+    qint64 heldFromMs = 0;
+    if (!oldestHeld(dataDirectory, &heldFromMs))
+        heldFromMs = request.toMs + 1;
+    const qint64 missingToMs = qMin(heldFromMs, request.toMs + 1);
+    if (load.stopped || request.devices.isEmpty() || request.fromMs >= missingToMs)
+        return load;
+    // Whole hours starting in the part the files lost, each drawn at its start: the hour
+    // the oldest held minute is in, too, so the line runs on into the minutes.
+    TrendData hours = emptyData(request, true);
+    QString error;
+    if (!readHours(dataDirectory, request, hourFrom(request.fromMs), (missingToMs + 999) / 1000,
+                   &hours, &error)) {
+        load.data.archivedToMs = missingToMs;
+        load.data.archiveError = error;
+        return load;
+    }
+    for (int s = 0; s < load.data.series.size(); ++s) {
+        TrendSeries &series = load.data.series[s];
+        TrendSeries &hour = hours.series[s];
+        if (hour.x.isEmpty())
+            continue;
+        load.data.archivedToMs = missingToMs;
+        series.x = hour.x + series.x;
+        series.temperature = hour.temperature + series.temperature;
+        series.current = hour.current + series.current;
+        series.temperatureMin = hour.temperatureMin;
+        series.temperatureMax = hour.temperatureMax;
+        series.currentMin = hour.currentMin;
+        series.currentMax = hour.currentMax;
+    }
+    return load;
+}
+
+bool TrendLoader::oldestHeld(const QString &dataDirectory, qint64 *wallMs)
+{
+    const QDir directory(dataDirectory);
+    QTextCodec *codec = DeviceSettingsFile::codec();
+    for (const int day : HistoryQuery::dayOrder(HistoryStore::readStoredCount(dataDirectory))) {
+        QFile file(directory.filePath(HistoryStore::dayFileName(day)));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (int k = 0; k < kLinesLooked && !file.atEnd(); ++k) {
+            const QString line = codec->toUnicode(file.readLine(kLineBytes));
+            for (const QStringList &fields : HistoryRecord::parse(line)) {
+                if (TrendTime::parseStamp(HistoryRecord::timeText(fields), wallMs))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
 TrendLoad TrendLoader::readArchive(const QString &dataDirectory, const TrendRequest &request)
 {
     TrendLoad load;
@@ -188,39 +295,11 @@ TrendLoad TrendLoader::readArchive(const QString &dataDirectory, const TrendRequ
     load.data = emptyData(request, true);
     if (request.devices.isEmpty())
         return load;
-    // Qt's database connections belong to the thread that made them: this one has its own.
-    StationDatabase database(dataDirectory);
-    QString error;
-    if (!database.open(&error)) {
-        load.error = error;
-        return load;
-    }
     // Whole hours whose start lies in the range, each drawn at its start.
-    qint64 fromHour = TrendTime::hourStart(request.fromMs);
-    if (fromHour * 1000 < request.fromMs)
-        fromHour += 3600;
-    const qint64 toHour = TrendTime::hourStart(request.toMs) + 3600;
-    const QVector<ArchiveHour> rows =
-        HourlyArchive(&database).read(request.devices, fromHour, toHour, &error);
-    if (rows.isEmpty() && !error.isEmpty()) {
+    QString error;
+    if (!readHours(dataDirectory, request, hourFrom(request.fromMs),
+                   TrendTime::hourStart(request.toMs) + 3600, &load.data, &error))
         load.error = error;
-        return load;
-    }
-    const DeviceIndex index = seriesIndex(request);
-    for (const ArchiveHour &row : rows) {
-        if (row.device < 1 || row.device > kDevices || index[row.device] < 0)
-            continue;
-        TrendSeries &series = load.data.series[index[row.device]];
-        series.x.append(double(row.hour) * 1000);
-        series.temperature.append(row.temperatureMean);
-        series.temperatureMin.append(row.temperatureMin);
-        series.temperatureMax.append(row.temperatureMax);
-        series.current.append(row.currentMean);
-        series.currentMin.append(row.currentMin);
-        series.currentMax.append(row.currentMax);
-    }
-    for (TrendSeries &series : load.data.series)
-        sortByTime(&series);
     return load;
 }
 

@@ -65,6 +65,13 @@ public:
     // A record whose stamp is no real time is skipped; a value that is no number is NaN.
     static TrendLoad readWeeklyFiles(const QString &dataDirectory, const TrendRequest &request,
                                      qint64 headMs, const std::function<bool()> &stop = {});
+    // The same over the whole range, with the archive's hours before the oldest minute the
+    // files still hold (the file being refilled has lost last week's lines) in front.
+    static TrendLoad readWeek(const QString &dataDirectory, const TrendRequest &request,
+                              const std::function<bool()> &stop = {});
+    // The stamp of the oldest line the weekly files hold, in the order they were written;
+    // false when they hold none.
+    static bool oldestHeld(const QString &dataDirectory, qint64 *wallMs);
     // The hours starting within fromMs..toMs, from a database connection of this thread.
     static TrendLoad readArchive(const QString &dataDirectory, const TrendRequest &request);
     // base followed by more's points (the same devices in the same order), over more's range:

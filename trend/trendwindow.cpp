@@ -101,7 +101,10 @@ TrendWindow::TrendWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     statusLabel = new QLabel(this);
     statusLabel->setObjectName(QStringLiteral("trend_status"));
     statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // Eight devices' counts are longer than the row: wrapped, next to the controls, not under.
+    statusLabel->setWordWrap(true);
+    statusLabel->setMinimumWidth(240);
+    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
 
     auto *choice = new QHBoxLayout;
     choice->addWidget(new QLabel(tr("设备："), this));
@@ -118,6 +121,7 @@ TrendWindow::TrendWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     choice->addStretch();
     auto *shownRow = new QHBoxLayout;
     shownRow->addWidget(statusLabel, 1);
+    shownRow->addSpacing(12);
     shownRow->addWidget(currentBox);
     shownRow->addWidget(pngButton);
     shownRow->addWidget(csvButton);
@@ -232,6 +236,11 @@ QString TrendWindow::deviceLabel(int device, const QString &name)
 void TrendWindow::setDeviceNames(const std::function<QString(int)> &names)
 {
     deviceNames = names;
+}
+
+void TrendWindow::setStationName(const std::function<QString()> &name)
+{
+    stationName = name;
 }
 
 void TrendWindow::setExportDirectory(const QString &directory)
@@ -367,10 +376,17 @@ bool TrendWindow::exportPng(const QString &path, QString *error)
 {
     if (shown.series.isEmpty())
         return false;
-    if (trendChart->savePng(path))
+    if (trendChart->savePng(path, pictureTitle()))
         return true;
     *error = tr("无法写入 %1").arg(QDir::toNativeSeparators(path));
     return false;
+}
+
+QString TrendWindow::pictureTitle() const
+{
+    const QPair<double, double> view = trendChart->view();
+    return TrendExport::pictureTitle(stationName ? stationName() : QString(), shown,
+                                     qint64(std::floor(view.first)), qint64(std::ceil(view.second)));
 }
 
 void TrendWindow::exportCsvClicked()

@@ -55,6 +55,7 @@ public:
     static QString deviceLabel(int device, const QString &name);
 
     void setDeviceNames(const std::function<QString(int)> &names);
+    void setStationName(const std::function<QString()> &name);
     void setExportDirectory(const QString &directory);
 
     QString deviceText() const;
@@ -81,6 +82,8 @@ public:
     // csvExported tells how it went. False when nothing is shown or an export still runs.
     bool exportCsv(const QString &path);
     bool exportPng(const QString &path, QString *error);
+    // The picture's title: the station, the devices and the range the chart shows.
+    QString pictureTitle() const;
 
 signals:
     void showRequested(); // "显示", a preset chosen, Enter in the device box, a device picked
@@ -99,6 +102,7 @@ private:
     QString proposedPath(const QString &suffix) const;
 
     std::function<QString(int)> deviceNames;
+    std::function<QString()> stationName;
     QString exportDirectory;
     TrendData shown;
 
