@@ -35,6 +35,9 @@ const char kUsage[] =
     "  --over-temp LIST       temperature register forced to 950 (95.0 degC)\n"
     "  --over-current LIST    current register forced to 6250 (62.50 A)\n"
     "  --under-voltage LIST   voltage forced to 1800 mV\n"
+    "  --register REG=VALUE   repeatable; input register REG (30001..30800) holds\n"
+    "                         VALUE (0..65535), applied after everything else,\n"
+    "                         e.g. --register 30405=850: device 5 reads 85.0 degC\n"
     "  --fault MODE[:BLOCK]   repeatable; MODE is drop | bad-crc | late | chunks;\n"
     "                         BLOCK is the start register of the request it applies\n"
     "                         to, in decimal (30001, 30101, ..., 30701), or \"all\"\n"
@@ -82,6 +85,7 @@ enum OptionId {
     kOptOverTemp,
     kOptOverCurrent,
     kOptUnderVoltage,
+    kOptRegister,
     kOptFault,
     kOptLateMs,
     kOptChunkSize,
@@ -150,6 +154,21 @@ bool parse_list(const char *text, DeviceSet &set)
     }
 }
 
+bool parse_register(const char *text, Overrides &overrides)
+{
+    const std::string arg(text);
+    const std::size_t equals = arg.find('=');
+    int reg = 0;
+    int value = 0;
+    if (equals == std::string::npos ||
+        !parse_int(arg.substr(0, equals).c_str(), kFirstRegister,
+                   kFirstRegister + kRegisterCount - 1, reg) ||
+        !parse_int(arg.substr(equals + 1).c_str(), 0, 65535, value))
+        return false;
+    overrides.forced[static_cast<std::size_t>(reg - kFirstRegister)] = value;
+    return true;
+}
+
 bool parse_fault(const char *text, FaultPlan &plan)
 {
     const std::string arg(text);
@@ -212,6 +231,7 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
         {"over-temp", required_argument, nullptr, kOptOverTemp},
         {"over-current", required_argument, nullptr, kOptOverCurrent},
         {"under-voltage", required_argument, nullptr, kOptUnderVoltage},
+        {"register", required_argument, nullptr, kOptRegister},
         {"fault", required_argument, nullptr, kOptFault},
         {"late-ms", required_argument, nullptr, kOptLateMs},
         {"chunk-size", required_argument, nullptr, kOptChunkSize},
@@ -260,6 +280,9 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
             break;
         case kOptUnderVoltage:
             ok = parse_list(arg, out.overrides.under_voltage);
+            break;
+        case kOptRegister:
+            ok = parse_register(arg, out.overrides);
             break;
         case kOptFault:
             ok = parse_fault(arg, out.faults);

@@ -120,4 +120,7 @@ void Readings::store(std::uint16_t *regs, const Overrides &overrides) const
         if (overrides.under_voltage.test(i))
             voltage[i] = kUnderVoltage;
     }
+    for (int k = 0; k < kRegisterCount; ++k)
+        if (overrides.forced[k] >= 0)
+            regs[k] = static_cast<std::uint16_t>(overrides.forced[k]);
 }

@@ -27,6 +27,12 @@ struct Overrides {
     DeviceSet over_temp;
     DeviceSet over_current;
     DeviceSet under_voltage;
+    // Registers given an exact value, applied last; -1 where none is given.
+    std::array<int, kRegisterCount> forced = [] {
+        std::array<int, kRegisterCount> none{};
+        none.fill(-1);
+        return none;
+    }();
 };
 
 class Readings {
