@@ -24,6 +24,7 @@
 #include "monitor/deviceevaluation.h"
 #include "monitor/threshold.h"
 #include "monitor/thresholdrange.h"
+#include "monitor/panelfreshness.h"
 #include "monitor/panelupdate.h"
 #include "monitor/pollingcycle.h"
 #include "navigation/dialog.h"
@@ -73,6 +74,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
     ui = new MainWindowForm;
     ui->setupUi(this);
     panelFields = new PanelFields(this);
+    panelFreshness = new PanelFreshness(*panelFields, this);
 
     deviceSelectionDialog = new Dialog(this);
     alarmDialog = new Alarm(this);
@@ -229,10 +231,16 @@ void MainWindow::on_save_button_clicked()
 void MainWindow::evaluationTick()
 {
     DeviceEvaluation::readPanels(*panelFields, evaluated, currentLineEdit);
+    panelFreshness->mark(evaluated);
     const QDateTime now = QDateTime::currentDateTime();
-    const QVector<AlarmDetector::Event> events =
-        alarmState.detect(evaluated, upperTemperatureLimit, lowerTemperatureLimit,
-                          upperCurrentLimit, alarmHandling->filters(), now.toMSecsSinceEpoch());
+    // The link first: a lost concentrator explains what follows.
+    QVector<AlarmDetector::Event> events =
+        alarmState.detectLink(AlarmDetector::linkCondition(concentratorLink->state()),
+                              concentratorLink->silentSince().toMSecsSinceEpoch(),
+                              now.toMSecsSinceEpoch());
+    events += alarmState.detect(evaluated, upperTemperatureLimit, lowerTemperatureLimit,
+                                upperCurrentLimit, alarmHandling->filters(),
+                                now.toMSecsSinceEpoch());
     for (const AlarmDetector::Event &event : events) {
         if (event.recovery)
             recordRecovery(event.code, event.row, event.kind);
@@ -261,27 +269,38 @@ void MainWindow::recordRecovery(int code, int row, AlarmDetector::Kind kind)
 // An alarm is seen on the panel it concerns, without opening the records.
 void MainWindow::showOpenAlarms()
 {
-    static const QPair<AlarmDetector::Kind, const char *> fields[] = {
-        {AlarmDetector::Temperature, PanelPrefix::Temperature},
-        {AlarmDetector::Voltage, PanelPrefix::Voltage},
-        {AlarmDetector::Current, PanelPrefix::Current}};
-    for (const auto &field : fields) {
+    struct Field
+    {
+        AlarmDetector::Kind kind;
+        PanelQuantity quantity;
+        std::array<int, kDeviceCount> AlarmDetector::*shown;
+    };
+    static const Field fields[] = {
+        {AlarmDetector::Temperature, PanelQuantity::Temperature,
+         &AlarmDetector::temperatureAlarmActive},
+        {AlarmDetector::Voltage, PanelQuantity::Voltage, &AlarmDetector::voltageAlarmActive},
+        {AlarmDetector::Current, PanelQuantity::Current, &AlarmDetector::currentAlarmActive}};
+    // 0 no alarm, 1 open, 2 open on a reading nobody heard lately: paler, so its grey text
+    // stays legible and the alarm still shows.
+    static const QColor alarmColours[] = {QColor(), QColor(255, 96, 96), QColor(255, 190, 190)};
+    for (const Field &field : fields) {
         for (int device = 1; device <= kDeviceCount; ++device) {
-            const bool open = alarmState.isOpen(field.first, device);
-            if (open == shownAlarms.isOpen(field.first, device))
+            const int look = !alarmState.isOpen(field.kind, device) ? 0
+                             : evaluated.isFresh(field.quantity, device) ? 1 : 2;
+            int &shown = (shownAlarms.*field.shown)[device - 1];
+            if (look == shown)
                 continue;
-            QLineEdit *edit = panelFields->field(field.second, device);
+            shown = look;
+            QLineEdit *edit = panelFields->field(panelPrefix(field.quantity), device);
             if (edit) {
                 QPalette palette = edit->palette();
-                palette.setColor(QPalette::Base, open ? QColor(255, 96, 96)
-                                                      : QApplication::palette(edit).color(QPalette::Base));
+                palette.setColor(QPalette::Base,
+                                 look ? alarmColours[look]
+                                      : QApplication::palette(edit).color(QPalette::Base));
                 edit->setPalette(palette);
             }
         }
     }
-    shownAlarms.temperatureAlarmActive = alarmState.temperatureAlarmActive;
-    shownAlarms.voltageAlarmActive = alarmState.voltageAlarmActive;
-    shownAlarms.currentAlarmActive = alarmState.currentAlarmActive;
     // A style sheet is costly to apply; only when it changes.
     const QString alarmButtonStyle = alarmState.anyOpen() ? QStringLiteral("color: red;") : QString();
     if (ui->alarm_record->styleSheet() != alarmButtonStyle)
@@ -304,7 +323,8 @@ void MainWindow::setUpAlarmHandling()
     connect(alarmHandling, &AlarmHandling::rowStateChanged, this, &MainWindow::paintAlarmRow);
     connect(alarmHandling, &AlarmHandling::countsChanged, this, &MainWindow::showAlarmCounts);
     connect(alarmDialog, &Alarm::acknowledgeRequested, this, [=](const QVector<int> &rows) {
-        alarmHandling->acknowledge(rows, ui->system_time->text(), now());
+        alarmDialog->acknowledgementDone(
+            alarmHandling->acknowledge(rows, ui->system_time->text(), now()));
     });
     auto silence = [=]() { alarmHandling->silence(ui->system_time->text(), now()); };
     connect(alarmDialog, &Alarm::silenceRequested, this, silence);
@@ -386,10 +406,13 @@ void MainWindow::setUpSiteLink()
     };
     connect(concentratorLink, &ConcentratorLink::stateChanged, siteLink, publishLink);
     connect(concentratorLink, &ConcentratorLink::countersChanged, siteLink, publishLink);
-    connect(alarmHandling, &AlarmHandling::countsChanged, siteLink, [this]() {
+    auto publishAlarms = [this]() {
         siteLink->setActiveAlarms(alarmHandling->openCount(), alarmHandling->unacknowledgedCount(),
                                   alarmHandling->activeAlarms());
-    });
+    };
+    connect(alarmHandling, &AlarmHandling::countsChanged, siteLink, publishAlarms);
+    // A station with no alarm yet says so at its first connect, instead of nothing.
+    publishAlarms();
 
     const SiteSettings settings = SiteSettings::load();
     if (!settings.enabled || !soleInstance)
@@ -428,8 +451,10 @@ void MainWindow::publishDevices()
         snapshot.temperature = evaluated.deviceTemperature[device - 1];
         snapshot.voltage = evaluated.deviceVoltage[device - 1];
         snapshot.current = evaluated.deviceCurrent[device - 1];
+        // A status nobody heard reads "无应答" on the panel already.
         snapshot.status = evaluated.deviceStatusText[device - 1];
         snapshot.online = snapshot.status == tr("在线");
+        snapshot.stale = evaluated.staleQuantities[device - 1];
     }
     siteLink->setDevices(devices);
 }
@@ -603,10 +628,13 @@ void MainWindow::sendPollRequest(int, const QByteArray &frame)
 
 void MainWindow::finishPollStep(int step)
 {
-    concentratorLink->closeWindow();
+    const bool answered = concentratorLink->closeWindow();
     const PollingCycle::Step &done = PollingCycle::steps()[static_cast<size_t>(step)];
-    PanelUpdate::updateColumn(*panelFields, done.quantity, done.firstDevice, registerValues,
-                              currentLineEdit);
+    // A window without its own answer leaves the column as it was, shown as not heard.
+    if (answered)
+        PanelUpdate::updateColumn(*panelFields, done.quantity, done.firstDevice, registerValues,
+                                  currentLineEdit);
+    panelFreshness->stepDone(done.quantity, done.firstDevice, answered);
 }
 
 void MainWindow::showDevicePage(int pageIndex)

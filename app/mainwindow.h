@@ -27,6 +27,7 @@ class Dialog;
 class HistoryPageController;
 class MainWindowForm;
 class PanelFields;
+class PanelFreshness;
 class PollingCycle;
 struct PageMove;
 class QLabel;
@@ -174,6 +175,7 @@ private:
 
     MainWindowForm *ui = nullptr;
     PanelFields *panelFields = nullptr;
+    PanelFreshness *panelFreshness = nullptr;
     Dialog *deviceSelectionDialog = nullptr;
     Alarm *alarmDialog = nullptr;
     Threshold *thresholdDialog = nullptr;
@@ -190,7 +192,7 @@ private:
     DeviceReadings evaluated;
     // The per-device alarm flags, the next alarm row and the open alarm codes.
     AlarmDetector alarmState;
-    // Which panel fields are drawn as alarmed, to touch only those that change.
+    // How the panel fields are drawn for alarms, to touch only those that change.
     AlarmDetector shownAlarms;
 
     QStringList autostartArguments;

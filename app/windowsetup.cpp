@@ -95,22 +95,27 @@ void releaseMessages()
 }
 
 // "qt" is every installed module's catalogue, "qtbase" the one the dialogs need. The default
-// locale is the system's: nothing in the station sets another.
+// locale is the system's: nothing in the station sets another. Qt's own folder on a Debian
+// system; beside the program where windeployqt puts them on Windows.
 void loadQtTranslations(QApplication &application)
 {
     const QLocale locale;
-    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    const QStringList folders = {QLibraryInfo::location(QLibraryInfo::TranslationsPath),
+                                 QCoreApplication::applicationDirPath()
+                                     + QStringLiteral("/translations")};
     auto *translator = new QTranslator(&application);
-    for (const QString &catalogue : {QStringLiteral("qt"), QStringLiteral("qtbase")}) {
-        if (translator->load(locale, catalogue, QStringLiteral("_"), folder)) {
-            application.installTranslator(translator);
-            return;
+    for (const QString &folder : folders) {
+        for (const QString &catalogue : {QStringLiteral("qt"), QStringLiteral("qtbase")}) {
+            if (translator->load(locale, catalogue, QStringLiteral("_"), folder)) {
+                application.installTranslator(translator);
+                return;
+            }
         }
     }
     delete translator;
     if (locale.language() != QLocale::C && locale.language() != QLocale::English)
         qWarning().noquote() << "no Qt translations for" << locale.name() << "in"
-                             << QDir::toNativeSeparators(folder);
+                             << QDir::toNativeSeparators(folders.first());
 }
 
 // The form is laid out in fixed pixels: full screen it keeps its size, centred on the

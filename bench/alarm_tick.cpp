@@ -20,8 +20,12 @@ namespace {
 
 void setAll(MainWindow &window, const char *prefix, const QString &text)
 {
-    for (int device = 1; device <= 200; ++device)
-        window.findChild<QLineEdit *>(QString::fromLatin1(prefix) + QString::number(device))->setText(text);
+    // As typed: the station judges only readings it has heard or been given.
+    for (int device = 1; device <= 200; ++device) {
+        QLineEdit *field = window.findChild<QLineEdit *>(QString::fromLatin1(prefix) + QString::number(device));
+        field->setText(text);
+        emit field->textEdited(text);
+    }
 }
 
 double timedTick(MainWindow &window)

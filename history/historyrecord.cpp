@@ -1,5 +1,7 @@
 #include "history/historyrecord.h"
 
+#include <QtNumeric>
+
 namespace {
 
 constexpr int kFields = 5;
@@ -74,12 +76,18 @@ QString HistoryRecord::line(const DeviceReadings &readings, const QString &stamp
 {
     QString text;
     for (int index = 0; index < kDevices; ++index) {
-        // NaN is "not 0" and is recorded, as the panels showed something.
-        if (readings.deviceTemperature[index] != 0.0f) {
+        // NaN is "not 0" and is recorded, as the panels showed something. A temperature
+        // nobody heard lately is not: it would read as measured this minute; nor is such a
+        // current, which is written as not a number.
+        const int device = index + 1;
+        if (readings.deviceTemperature[index] != 0.0f
+            && readings.isFresh(PanelQuantity::Temperature, device)) {
             if (text.isEmpty())
                 text.reserve(kDevices * 72);
-            text += record(index + 1, readings.deviceTemperature[index],
-                           readings.deviceCurrent[index], readings.deviceStatusText[index], stamp);
+            const float current = readings.isFresh(PanelQuantity::Current, device)
+                                      ? readings.deviceCurrent[index] : float(qQNaN());
+            text += record(device, readings.deviceTemperature[index], current,
+                           readings.deviceStatusText[index], stamp);
         }
     }
     return text;

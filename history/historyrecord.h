@@ -24,8 +24,8 @@ public:
     // was meant, and the file format, old files included, is unchanged.
     static QString storedStatus(const QString &status);
 
-    // The records of every device whose temperature is not exactly 0, in device order;
-    // empty when there is none.
+    // The records of every device whose temperature is fresh and not exactly 0, in device
+    // order, a current that is not fresh as nan; empty when there is none.
     static QString line(const DeviceReadings &readings, const QString &stamp);
 
     // The records of a stored line, each cut into at most five fields (tags included,

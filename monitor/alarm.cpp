@@ -32,6 +32,8 @@ Alarm::Alarm(QWidget *parent) : QDialog(parent), ui(new AlarmForm)
 {
     ui->setupUi(this);
     setUpTable();
+    // A row chosen at an earlier opening must not be acknowledged unseen at the next.
+    connect(this, &QDialog::finished, ui->tableWidget_alarm, &QTableWidget::clearSelection);
 }
 
 Alarm::~Alarm()
@@ -108,7 +110,22 @@ void Alarm::on_pushButton_acknowledge_clicked()
     std::set<int> chosen;
     for (const QModelIndex &index : ui->tableWidget_alarm->selectionModel()->selectedIndexes())
         chosen.insert(index.row());
+    acknowledgingChosen = !chosen.empty();
     emit acknowledgeRequested(QVector<int>(chosen.begin(), chosen.end()));
+}
+
+void Alarm::acknowledgementDone(int acknowledged)
+{
+    if (acknowledged > 0)
+        return;
+    // Not modal: the list stays usable, and nothing waits on the operator.
+    auto *notice = new QMessageBox(QMessageBox::Information, windowTitle(),
+                                   acknowledgingChosen ? tr("所选报警均已确认")
+                                                       : tr("没有待确认的报警"),
+                                   QMessageBox::Ok, this);
+    notice->setObjectName(QStringLiteral("acknowledge_notice"));
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->open();
 }
 
 void Alarm::on_pushButton_silence_clicked()

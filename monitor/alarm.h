@@ -24,6 +24,8 @@ public:
     void setJournalDatabase(StationDatabase *database);
     // Shows the sound setting without announcing a change.
     void showSoundEnabled(bool enabled);
+    // How many rows the last acknowledgeRequested acknowledged; none is said out loud.
+    void acknowledgementDone(int acknowledged);
 
 signals:
     // The list was wiped; whoever keeps the alarm state starts it afresh.
@@ -47,5 +49,6 @@ private:
 
     AlarmForm *ui;
     QString exportDirectory;
+    bool acknowledgingChosen = false;
     StationDatabase *journalDatabase = nullptr;
 };

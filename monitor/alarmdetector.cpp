@@ -1,14 +1,22 @@
 #include "monitor/alarmdetector.h"
 
 #include <QCoreApplication>
+#include <QtNumeric>
 
 QString AlarmDetector::eventText(const Event &event)
 {
-    static const char *const alarmTexts[] = {"温度异常", "电压欠压", "电流超限"};
-    static const char *const recoveryTexts[] = {"温度恢复正常", "电压恢复正常", "电流恢复正常"};
+    static const char *const alarmTexts[] = {"温度异常", "电压欠压", "电流超限", "集中器通讯中断"};
+    static const char *const recoveryTexts[] = {"温度恢复正常", "电压恢复正常", "电流恢复正常",
+                                                "集中器通讯恢复"};
     const char *text = event.recovery ? recoveryTexts[event.kind - 1] : alarmTexts[event.kind - 1];
-    return QString::number(deviceOf(event.code, event.kind)) +
-           QCoreApplication::translate("MainWindow", text);
+    const QString translated = QCoreApplication::translate("MainWindow", text);
+    return event.kind == Link ? translated
+                              : QString::number(deviceOf(event.code, event.kind)) + translated;
+}
+
+AlarmDetector::Kind AlarmDetector::kindOf(int code)
+{
+    return code == kLinkCode ? Link : static_cast<Kind>((code - 1) / 200 + 1);
 }
 
 namespace {
@@ -41,17 +49,56 @@ AlarmDetector::detect(const DeviceReadings &readings, const Limits &upperTempera
         const float current = readings.deviceCurrent[i];
         const int delay = filters.delaySeconds[i];
         // Comparisons are false for a NaN, so a NaN never raises anything.
-        judge(judgeTemperature(i, temperature, upperTemperatureLimit[i], lowerTemperatureLimit[i],
-                               usableDeadband(filters.temperatureDeadband[i])),
-              device, Temperature, delay, nowMs, events);
-        judge(
-            {voltage != 0 && voltage <= kUnderVoltageMax, float(voltage), float(kUnderVoltageMax)},
-            device, Voltage, delay, nowMs, events);
-        const float currentBound =
-            upperCurrentLimit[i] -
-            (currentAlarmActive[i] ? usableDeadband(filters.currentDeadband[i]) : 0.0f);
-        judge({current > currentBound, current, currentBound}, device, Current, delay, nowMs,
-              events);
+        if (readings.isFresh(PanelQuantity::Temperature, device))
+            judge(judgeTemperature(i, temperature, upperTemperatureLimit[i],
+                                   lowerTemperatureLimit[i],
+                                   usableDeadband(filters.temperatureDeadband[i])),
+                  device, Temperature, delay, nowMs, events);
+        if (readings.isFresh(PanelQuantity::Voltage, device))
+            judge({voltage != 0 && voltage <= kUnderVoltageMax, float(voltage),
+                   float(kUnderVoltageMax)},
+                  device, Voltage, delay, nowMs, events);
+        if (readings.isFresh(PanelQuantity::Current, device)) {
+            const float currentBound =
+                upperCurrentLimit[i] -
+                (currentAlarmActive[i] ? usableDeadband(filters.currentDeadband[i]) : 0.0f);
+            judge({current > currentBound, current, currentBound}, device, Current, delay, nowMs,
+                  events);
+        }
+    }
+    return events;
+}
+
+AlarmDetector::LinkCondition AlarmDetector::linkCondition(LinkState state)
+{
+    switch (state) {
+    case LinkState::Silent:
+    case LinkState::Lost:
+        return LinkCondition::Down;
+    case LinkState::Answering:
+        return LinkCondition::Up;
+    case LinkState::Closed:
+    case LinkState::Polling:
+        break;
+    }
+    return LinkCondition::Unknown;
+}
+
+QVector<AlarmDetector::Event> AlarmDetector::detectLink(LinkCondition condition, qint64 sinceMs,
+                                                        qint64 nowMs)
+{
+    QVector<Event> events;
+    if (condition == LinkCondition::Down && linkAlarmActive == 0) {
+        enter(kLinkCode, Link, float(qQNaN()), float(qQNaN()), sinceMs, events);
+        linkAlarmActive = 1;
+    } else if (condition == LinkCondition::Up && linkAlarmActive == 1) {
+        for (int j = 0; j < openAlarmCount; ++j) {
+            if (openAlarmCodes[j] == kLinkCode) {
+                events.append({true, kLinkCode, Link, j, float(qQNaN()), float(qQNaN()), nowMs});
+                openAlarmCodes[j] = 0;
+            }
+        }
+        linkAlarmActive = 0;
     }
     return events;
 }
@@ -92,14 +139,11 @@ void AlarmDetector::judge(const Reading &reading, int device, Kind kind, int del
         if (delaySeconds > 0 && nowMs - since < qint64(delaySeconds) * 1000)
             return;
         const qint64 began = since;
-        const int row = takeRow(); // a wrap forgets waiting conditions, this one among them
+        enter(code, kind, reading.value, reading.limit, began, events);
+        // A wrap in enter() forgets waiting conditions, this one among them.
         since = began;
         forgottenOpen[kind - 1][device - 1] = false;
-        openAlarmCodes[openAlarmCount] = code;
-        ++openAlarmCount;
-        ++alarmRowIndex;
         flag = 1;
-        events.append({false, code, kind, row, reading.value, reading.limit, began});
     } else if (!reading.holds && flag == 1) {
         for (int j = 0; j < openAlarmCount; ++j) {
             if (openAlarmCodes[j] == code) {
@@ -109,6 +153,16 @@ void AlarmDetector::judge(const Reading &reading, int device, Kind kind, int del
             }
         }
     }
+}
+
+void AlarmDetector::enter(int code, Kind kind, float value, float limit, qint64 beganMs,
+                          QVector<Event> &events)
+{
+    const int row = takeRow();
+    openAlarmCodes[openAlarmCount] = code;
+    ++openAlarmCount;
+    ++alarmRowIndex;
+    events.append({false, code, kind, row, value, limit, beganMs});
 }
 
 int AlarmDetector::takeRow()
@@ -122,7 +176,11 @@ int AlarmDetector::takeRow()
             const int code = openAlarmCodes[j];
             if (code == 0)
                 continue;
-            const Kind kind = static_cast<Kind>((code - 1) / 200 + 1);
+            const Kind kind = kindOf(code);
+            if (kind == Link) {
+                linkAlarmActive = 0;
+                continue;
+            }
             const int i = deviceOf(code, kind) - 1;
             flags(kind)[i] = 0;
             forgottenOpen[kind - 1][i] = true;
@@ -143,6 +201,7 @@ void AlarmDetector::clear()
     temperatureAlarmActive.fill(0);
     voltageAlarmActive.fill(0);
     currentAlarmActive.fill(0);
+    linkAlarmActive = 0;
     alarmRowIndex = 0;
     openAlarmCount = 0;
 }
@@ -157,6 +216,8 @@ void AlarmDetector::forgetWaiting()
 
 bool AlarmDetector::anyOpen() const
 {
+    if (linkAlarmActive)
+        return true;
     for (const auto *table : {&temperatureAlarmActive, &voltageAlarmActive, &currentAlarmActive})
         for (int flag : *table)
             if (flag)

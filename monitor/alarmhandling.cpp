@@ -55,15 +55,18 @@ void AlarmHandling::takeEvents(const QVector<AlarmDetector::Event> &events,
     stateChanged();
 }
 
-void AlarmHandling::acknowledge(const QVector<int> &chosenRows, const QString &timeText,
-                                const QDateTime &now)
+int AlarmHandling::acknowledge(const QVector<int> &chosenRows, const QString &timeText,
+                               const QDateTime &now)
 {
     const QVector<int> changed = rows.acknowledge(chosenRows);
     if (changed.isEmpty())
-        return;
+        return 0;
     QVector<JournalEvent> journal;
     for (int row : changed) {
-        JournalEvent entry = stationEvent("acknowledge", entries[row].text, timeText, now);
+        // The link alarm's texts stand for its outage alone; its acknowledgement is named apart.
+        const bool link = entries[row].kind == AlarmDetector::Link;
+        JournalEvent entry = stationEvent("acknowledge", link ? tr("集中器通讯报警") : entries[row].text,
+                                          timeText, now);
         entry.device = entries[row].device;
         entry.kind = entries[row].kind;
         journal.append(entry);
@@ -71,6 +74,7 @@ void AlarmHandling::acknowledge(const QVector<int> &chosenRows, const QString &t
     }
     alarmJournal->append(journal);
     stateChanged();
+    return changed.size();
 }
 
 void AlarmHandling::silence(const QString &timeText, const QDateTime &now)
@@ -107,7 +111,7 @@ QVector<SiteMessages::ActiveAlarm> AlarmHandling::activeAlarms() const
     QVector<SiteMessages::ActiveAlarm> active;
     for (int row = 0; row < AlarmDetector::kTableRows; ++row) {
         const AlarmAcknowledgement::State state = rows.state(row);
-        if (state != AlarmAcknowledgement::Unacknowledged && state != AlarmAcknowledgement::Acknowledged)
+        if (state == AlarmAcknowledgement::Empty || state == AlarmAcknowledgement::Done)
             continue;
         const Entry &entry = entries[row];
         active.append({entry.device, entry.kind, entry.text, AlarmAcknowledgement::stateText(state),

@@ -32,7 +32,7 @@ public:
     QString countText() const;
     bool sounding() const { return rows.sounding(); }
     AlarmJournal *journal() const { return alarmJournal; }
-    // The open alarms, oldest row first, as the site is told of them.
+    // The alarms open or awaiting acknowledgement, by row, as the site is told of them.
     QVector<SiteMessages::ActiveAlarm> activeAlarms() const;
     int openCount() const { return rows.openCount(); }
     int unacknowledgedCount() const { return rows.unacknowledgedCount(); }
@@ -42,8 +42,9 @@ public:
     // transaction for all of them.
     void takeEvents(const QVector<AlarmDetector::Event> &events, const QString &timeText,
                     const QDateTime &now);
-    // The rows chosen in the alarm list, or every unacknowledged one when none is chosen.
-    void acknowledge(const QVector<int> &chosenRows, const QString &timeText, const QDateTime &now);
+    // The rows chosen in the alarm list, or every unacknowledged one when none is chosen;
+    // returns how many were acknowledged.
+    int acknowledge(const QVector<int> &chosenRows, const QString &timeText, const QDateTime &now);
     void silence(const QString &timeText, const QDateTime &now);
     void clear(const QString &timeText, const QDateTime &now);
     // Stored in the station database; false with the reason when it could not be.

@@ -76,7 +76,8 @@ AlarmJournalDialog::AlarmJournalDialog(StationDatabase *database, QWidget *paren
     lastDevice = deviceBox("journal_last_device", 200, this);
     kind = new QComboBox(this);
     kind->setObjectName(QStringLiteral("journal_kind"));
-    kind->addItems({tr("全部"), tr("温度"), tr("电压"), tr("电流")});
+    // Index = journal kind.
+    kind->addItems({tr("全部"), tr("温度"), tr("电压"), tr("电流"), tr("通讯")});
     from = timeEdit("journal_from", this);
     to = timeEdit("journal_to", this);
     queryButton = button("journal_query_button", tr("查询"), this);
@@ -127,6 +128,16 @@ AlarmJournalDialog::AlarmJournalDialog(StationDatabase *database, QWidget *paren
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
     connect(&exportWatcher, &QFutureWatcher<ExportResult>::finished, this,
             &AlarmJournalDialog::exportFinished);
+    connect(to, &QDateTimeEdit::dateTimeChanged, this, [this]() {
+        if (!settingTo)
+            toFollowsNow = false;
+    });
+    followTimer.setInterval(1000);
+    // Not under the operator's cursor: a field that moves while being typed into loses keys.
+    connect(&followTimer, &QTimer::timeout, this, [this]() {
+        if (!to->hasFocus())
+            followNow();
+    });
 }
 
 AlarmJournalDialog::~AlarmJournalDialog()
@@ -208,7 +219,9 @@ void AlarmJournalDialog::showEvent(QShowEvent *event)
         return;
     // Shown afresh each time, so the latest events are in range.
     const QDateTime now = QDateTime::currentDateTime();
-    to->setDateTime(now);
+    toFollowsNow = true;
+    followNow();
+    followTimer.start();
     from->setDateTime(now.addDays(-7));
     const bool open = stationDatabase && stationDatabase->isOpen();
     setFiltersEnabled(open);
@@ -236,6 +249,7 @@ void AlarmJournalDialog::hideEvent(QHideEvent *event)
     QDialog::hideEvent(event);
     if (event->spontaneous())
         return;
+    followTimer.stop();
     // No copy of the station's connection outlives a showing.
     table->setModel(nullptr);
     delete model;
@@ -251,10 +265,20 @@ void AlarmJournalDialog::setFiltersEnabled(bool enabled)
     exportButton->setEnabled(enabled && !exportWatcher.isRunning());
 }
 
+void AlarmJournalDialog::followNow()
+{
+    if (!toFollowsNow)
+        return;
+    settingTo = true;
+    to->setDateTime(QDateTime::currentDateTime());
+    settingTo = false;
+}
+
 void AlarmJournalDialog::runQuery()
 {
     if (!model)
         return;
+    followNow();
     model->setFilter(filterFor(firstDevice->value(), lastDevice->value(), kind->currentIndex(),
                                from->dateTime(), to->dateTime()));
     status->setText(model->error());

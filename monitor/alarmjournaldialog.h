@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFutureWatcher>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 
 class QComboBox;
@@ -60,12 +61,17 @@ private:
     static ExportResult exportFile(const QString &databaseFile, const JournalFilter &filter,
                                    const QString &path, const std::atomic<bool> *cancel);
     void setFiltersEnabled(bool enabled);
+    void followNow();
 
     StationDatabase *stationDatabase;
     JournalModel *model = nullptr;
     QString exportDirectory;
     QFutureWatcher<ExportResult> exportWatcher;
     std::atomic<bool> cancelExport{false};
+    // The end of the range is now, moving, until the operator sets it.
+    bool toFollowsNow = true;
+    bool settingTo = false;
+    QTimer followTimer;
 
     QSpinBox *firstDevice;
     QSpinBox *lastDevice;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/panelquantity.h"
+
 #include <QString>
 #include <array>
 
@@ -12,4 +14,12 @@ struct DeviceReadings
     std::array<int, kDevices> deviceVoltage{};
     std::array<float, kDevices> deviceCurrent{};
     std::array<QString, kDevices> deviceStatusText{};
+    // Per device, one bit per quantity (bit n for PanelQuantity n) whose reading is not
+    // fresh: nobody heard it lately, so it is shown but neither judged nor recorded.
+    std::array<quint8, kDevices> staleQuantities{};
+
+    bool isFresh(PanelQuantity quantity, int device) const
+    {
+        return (staleQuantities[device - 1] & (1u << static_cast<int>(quantity))) == 0;
+    }
 };

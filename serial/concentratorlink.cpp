@@ -136,13 +136,13 @@ void ConcentratorLink::send(const QByteArray &frame)
     port->write(frame);
 }
 
-void ConcentratorLink::closeWindow()
+bool ConcentratorLink::closeWindow()
 {
     guardTimer.stop();
     heldRequest.clear();
     if (!window.isOpen()) {
         emit stepWithoutReading();
-        return;
+        return false;
     }
     const bool gathering = collector.isCollecting();
     const bool reading = window.close(gathering);
@@ -162,6 +162,7 @@ void ConcentratorLink::closeWindow()
                                         .arg(silentSince().toString(QStringLiteral("hh:mm:ss"))));
     }
     emit countersChanged(window.counters());
+    return reading;
 }
 
 QDateTime ConcentratorLink::silentSince() const

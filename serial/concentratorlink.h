@@ -50,8 +50,9 @@ public:
 
     // A request's window opens: the frame goes out now, or after the guard time.
     void request(const QByteArray &frame);
-    // The window closes: stepWithoutReading unless exactly one valid answer came in it.
-    void closeWindow();
+    // The window closes: true when exactly one valid answer came in it, else
+    // stepWithoutReading and false.
+    bool closeWindow();
 
     bool isPortOpen() const { return port->isOpen(); }
     bool isGathering() const { return collector.isCollecting(); }

@@ -151,6 +151,9 @@ void SiteLink::setDevices(const QVector<SiteMessages::DeviceSnapshot> &snapshots
 {
     const QDateTime now = QDateTime::currentDateTime();
     for (const SiteMessages::DeviceSnapshot &snapshot : snapshots) {
+        // Nothing is said of a device before the station has first heard it.
+        if (snapshot.stale == 0x0F && !devices.contains(snapshot.device))
+            continue;
         Device &device = devices[snapshot.device];
         if (device.changed.isValid() && device.snapshot == snapshot)
             continue;

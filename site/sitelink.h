@@ -43,7 +43,8 @@ public:
     // Starts (or restarts, or with !settings.enabled stops) publishing.
     void configure(const SiteSettings &settings, const QString &password);
     void setLinkState(LinkState state, const QString &port, const LinkCounters &counters);
-    // Every second: publishes the devices whose snapshot changed (all of them at each connect).
+    // Every second: publishes the devices whose snapshot changed (all of them at each connect);
+    // none before its first fresh snapshot.
     void setDevices(const QVector<SiteMessages::DeviceSnapshot> &devices);
     void setActiveAlarms(int count, int unacknowledged, const QVector<SiteMessages::ActiveAlarm> &alarms);
     bool isEnabled() const;

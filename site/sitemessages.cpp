@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <QtNumeric>
 
 #include <cmath>
 
@@ -139,7 +140,8 @@ bool DeviceSnapshot::operator==(const DeviceSnapshot &other) const
 {
     return device == other.device && name == other.name && location == other.location
            && temperature == other.temperature && voltage == other.voltage
-           && current == other.current && online == other.online && status == other.status;
+           && current == other.current && online == other.online && status == other.status
+           && stale == other.stale;
 }
 
 QByteArray device(const DeviceSnapshot &snapshot, const QDateTime &time)
@@ -148,9 +150,9 @@ QByteArray device(const DeviceSnapshot &snapshot, const QDateTime &time)
         .add("device", snapshot.device)
         .add("name", snapshot.name)
         .add("location", snapshot.location)
-        .add("temperature", double(snapshot.temperature))
-        .add("voltage", snapshot.voltage)
-        .add("current", double(snapshot.current))
+        .add("temperature", snapshot.stale & 2 ? qQNaN() : double(snapshot.temperature))
+        .add("voltage", snapshot.stale & 1 ? QByteArray("null") : QByteArray::number(snapshot.voltage))
+        .add("current", snapshot.stale & 4 ? qQNaN() : double(snapshot.current))
         .add("online", snapshot.online)
         .add("status", snapshot.status)
         .addTime("time", time)
@@ -166,6 +168,8 @@ QString kindName(int kind)
         return QStringLiteral("voltage");
     case 3:
         return QStringLiteral("current");
+    case 4:
+        return QStringLiteral("link");
     }
     return QString();
 }

@@ -36,12 +36,15 @@ struct DeviceSnapshot
     float current = 0;
     bool online = false;
     QString status;
+    // One bit per reading nobody heard lately (bit 0 voltage, 1 temperature, 2 current,
+    // 3 status): such a reading is not known.
+    quint8 stale = 0;
 
     bool operator==(const DeviceSnapshot &other) const;
     bool operator!=(const DeviceSnapshot &other) const { return !(*this == other); }
 };
 // {"device":5,"name":...,"location":...,"temperature":85.0,"voltage":3005,"current":0.25,
-//  "online":true,"status":"在线","time":"..."}
+//  "online":true,"status":"在线","time":"..."}; a stale reading is null.
 QByteArray device(const DeviceSnapshot &snapshot, const QDateTime &time);
 
 // One journal row: {"id":"<station>:<journal id>","device":5,"kind":"temperature","event":

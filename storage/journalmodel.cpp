@@ -12,6 +12,7 @@ namespace {
 constexpr int kColumns = 8;
 constexpr int kExportPageRows = 5000;
 constexpr int kLastDevice = 200;
+constexpr int kLinkKind = 4;
 
 QString number(qint64 value)
 {
@@ -26,7 +27,8 @@ QString pageQuery(const JournalFilter &filter, const qint64 *afterMs, const qint
                   int limit)
 {
     QVector<int> devices;
-    if (filter.kind == 0)
+    // The station's own events, the link alarm among them, are device 0.
+    if (filter.kind == 0 || filter.kind == kLinkKind)
         devices << 0;
     for (int device = qMax(1, filter.firstDevice); device <= qMin(kLastDevice, filter.lastDevice);
          ++device)
@@ -66,6 +68,8 @@ QString kindText(int kind)
         return QStringLiteral("电压");
     case 3:
         return QStringLiteral("电流");
+    case kLinkKind:
+        return QStringLiteral("通讯");
     default:
         return QString();
     }

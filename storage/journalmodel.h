@@ -8,13 +8,14 @@
 #include <functional>
 #include <limits>
 
-// Which journal events the view lists. Station events (device 0: silence, clear) concern every
-// device, so they are listed with any device range, but only while kind is 0.
+// Which journal events the view lists. Station events (device 0: silence, clear, the link
+// alarm) concern every device, so they are listed with any device range while kind is 0; kind 4
+// lists the link alarm's alone.
 struct JournalFilter
 {
     int firstDevice = 1;
     int lastDevice = 200;
-    int kind = 0; // 0 all, 1 temperature, 2 voltage, 3 current
+    int kind = 0; // 0 all, 1 temperature, 2 voltage, 3 current, 4 link
     qint64 fromMs = 0;                                   // UTC, inclusive
     qint64 toMs = std::numeric_limits<qint64>::max();    // UTC, inclusive
 };

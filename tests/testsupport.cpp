@@ -247,6 +247,13 @@ QLineEdit *panelField(QObject *root, const char *prefix, int device)
     return root->findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device));
 }
 
+void typeIntoPanel(QObject *root, const char *prefix, int device, const QString &text)
+{
+    QLineEdit *edit = panelField(root, prefix, device);
+    edit->setText(text);
+    emit edit->textEdited(text);
+}
+
 QByteArray fileBytes(const QString &path)
 {
     QFile file(path);

@@ -85,6 +85,9 @@ protected:
 void handleNextModal(std::function<void(QWidget *)> inspect);
 
 QLineEdit *panelField(QObject *root, const char *prefix, int device);
+// Puts the text into a panel field as the operator's typing does: the station takes it as a
+// fresh reading.
+void typeIntoPanel(QObject *root, const char *prefix, int device, const QString &text);
 
 // The whole file, or nothing when it cannot be read.
 QByteArray fileBytes(const QString &path);

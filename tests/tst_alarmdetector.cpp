@@ -1,4 +1,5 @@
 #include "monitor/alarmdetector.h"
+#include "monitor/readingfreshness.h"
 
 #include <QTest>
 #include <cmath>
@@ -21,12 +22,13 @@ struct Rig
         readings.deviceCurrent.fill(1.0f);
     }
 
-    // "row:text" for every event of one pass, in order.
-    QStringList pass()
+    // "row:text" for every event of one pass, in order, the link judged first.
+    QStringList pass(AlarmDetector::LinkCondition link = AlarmDetector::LinkCondition::Unknown)
     {
         QStringList said;
-        for (const AlarmDetector::Event &event :
-             detector.detect(readings, upperTemperature, lowerTemperature, upperCurrent))
+        QVector<AlarmDetector::Event> events = detector.detectLink(link, 0, 0);
+        events += detector.detect(readings, upperTemperature, lowerTemperature, upperCurrent);
+        for (const AlarmDetector::Event &event : events)
             said << QString::number(event.row) + QLatin1Char(':') + AlarmDetector::eventText(event);
         return said;
     }
@@ -65,6 +67,8 @@ private slots:
     void theNinehundredNinetyEighthAlarmWrapsToRowZero();
     void anAlarmOpenAtTheWrapIsEnteredAfresh();
     void clearingEntersPresentConditionsAgainFromRowZero();
+    void unheardReadingsStandAndALostLinkIsAnAlarm();
+    void aReadingLivesThroughOneMissedAnswer();
     void deadbandAndDelay_data();
     void deadbandAndDelay();
 };
@@ -184,6 +188,70 @@ void AlarmDetectorTest::clearingEntersPresentConditionsAgainFromRowZero()
     QVERIFY(!rig.detector.anyOpen());
     // Device 20 recovered meanwhile: no recovery entry, nothing open.
     QCOMPARE(rig.pass(), QStringList{"0:10温度异常"});
+    // The recovery goes to the row the alarm was entered again in, not to one from before.
+    rig.readings.deviceTemperature[9] = 20.0f;
+    QCOMPARE(rig.pass(), QStringList{"0:10温度恢复正常"});
+}
+
+void AlarmDetectorTest::unheardReadingsStandAndALostLinkIsAnAlarm()
+{
+    using Link = AlarmDetector::LinkCondition;
+    const quint8 allStale = 0x0F;
+    Rig rig;
+    rig.readings.deviceTemperature[4] = 95.0f;
+    QCOMPARE(rig.pass(Link::Up), QStringList{"0:5温度异常"});
+    // Gone quiet: whatever the panels read now, nothing is judged.
+    rig.readings.staleQuantities.fill(allStale);
+    rig.readings.deviceTemperature[4] = 0.0f;
+    QCOMPARE(rig.pass(Link::Down), QStringList{"1:集中器通讯中断"});
+    QCOMPARE(rig.pass(Link::Down), QStringList());
+    // The operator's own close neither raises nor ends it.
+    QCOMPARE(rig.pass(Link::Unknown), QStringList());
+    QVERIFY(rig.detector.isOpen(AlarmDetector::Link, 0));
+    rig.readings.staleQuantities.fill(0);
+    rig.readings.deviceTemperature[4] = 95.0f;
+    QCOMPARE(rig.pass(Link::Up), QStringList{"1:集中器通讯恢复"});
+    // One block unheard: the rest of the device is still judged.
+    rig.readings.staleQuantities[4] = 1u << int(PanelQuantity::Temperature);
+    rig.readings.deviceTemperature[4] = 0.0f;
+    rig.readings.deviceCurrent[4] = 60.0f;
+    QCOMPARE(rig.pass(Link::Up), QStringList{"2:5电流超限"});
+    // Cleared while down: entered again, and its recovery finds that row.
+    QCOMPARE(rig.pass(Link::Down), QStringList{"3:集中器通讯中断"});
+    rig.detector.clear();
+    QCOMPARE(rig.pass(Link::Down), (QStringList{"0:集中器通讯中断", "1:5电流超限"}));
+    QCOMPARE(rig.pass(Link::Up), QStringList{"0:集中器通讯恢复"});
+}
+
+void AlarmDetectorTest::aReadingLivesThroughOneMissedAnswer()
+{
+    ReadingFreshness fresh;
+    QVERIFY(!fresh.isFresh(PanelQuantity::Voltage, 1));
+    fresh.answered(PanelQuantity::Voltage, 101);
+    QVERIFY(fresh.isFresh(PanelQuantity::Voltage, 101) && fresh.isFresh(PanelQuantity::Voltage, 200));
+    QVERIFY(!fresh.isFresh(PanelQuantity::Voltage, 100));
+    QVERIFY(!fresh.isFresh(PanelQuantity::Temperature, 150));
+    fresh.missed(PanelQuantity::Voltage, 101);
+    QVERIFY(fresh.isFresh(PanelQuantity::Voltage, 150));
+    fresh.missed(PanelQuantity::Voltage, 101);
+    QVERIFY(!fresh.isFresh(PanelQuantity::Voltage, 150));
+    // Typed by the operator: fresh until it too has missed two answers.
+    fresh.typed(PanelQuantity::Voltage, 150);
+    fresh.missed(PanelQuantity::Voltage, 101);
+    QVERIFY(fresh.isFresh(PanelQuantity::Voltage, 150) && !fresh.isFresh(PanelQuantity::Voltage, 151));
+    fresh.missed(PanelQuantity::Voltage, 101);
+    QVERIFY(!fresh.isFresh(PanelQuantity::Voltage, 150));
+    // Per device, a bit for each quantity not fresh: status is bit 3.
+    for (PanelQuantity quantity : {PanelQuantity::Voltage, PanelQuantity::Temperature,
+                                   PanelQuantity::Current})
+        fresh.answered(quantity, 1);
+    DeviceReadings readings;
+    fresh.mark(readings);
+    QCOMPARE(readings.staleQuantities[0], quint8(0x08));
+    fresh.answered(PanelQuantity::Status, 1);
+    fresh.mark(readings);
+    QCOMPARE(readings.staleQuantities[0], quint8(0));
+    QCOMPARE(readings.staleQuantities[100], quint8(0x0F));
 }
 
 void AlarmDetectorTest::deadbandAndDelay_data()

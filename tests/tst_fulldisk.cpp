@@ -36,7 +36,7 @@ void tst_fulldisk::stationCarriesOnWhileFull()
     // Every device reporting: a line of some 14 KB, longer than the space left below.
     auto minute = [&](int k) {
         for (int device = 1; device <= 200; ++device)
-            field(PanelPrefix::Temperature, device)->setText(device == 1 ? "90" : "25.5");
+            typeIntoPanel(window.get(), PanelPrefix::Temperature, device, device == 1 ? "90" : "25.5");
         window->evaluateNow();
         window->recordHistoryAt(QDateTime(QDate(2026, 3, 2), QTime(8, k)));
     };

@@ -221,6 +221,21 @@ void JournalViewTest::dialogQueriesAndExportsTheStationDatabase()
     const QList<QByteArray> lines = fileBytes(path).split('\n');
     QCOMPARE(lines.size(), 62); // heading, 60 events, nothing after the last CR LF
     QVERIFY(lines.at(1).endsWith(",7,温度,报警,1186,,,\r"));
+
+    // Events after the opening are found by a later query: the end of the range follows the
+    // clock. The link alarm, a station event, is listed under its own kind.
+    const qint64 later = QDateTime::currentMSecsSinceEpoch() + 1000;
+    QVERIFY(query.exec(QStringLiteral("INSERT INTO alarm_journal (device, kind, event, time_text, "
+                                      "epoch_ms, text) VALUES (7, 1, 'alarm', '', %1, 'later'), "
+                                      "(0, 4, 'alarm', '', %1, '集中器通讯中断')").arg(later)));
+    QTest::qWait(2000);
+    dialog.findChild<QPushButton *>("journal_query_button")->click();
+    QCOMPARE(table->model()->rowCount(), 62);
+    QCOMPARE(table->model()->index(1, 4).data().toString(), QStringLiteral("later"));
+    dialog.findChild<QComboBox *>("journal_kind")->setCurrentIndex(4);
+    dialog.findChild<QPushButton *>("journal_query_button")->click();
+    QCOMPARE(table->model()->rowCount(), 1);
+    QCOMPARE(table->model()->index(0, 2).data().toString(), QStringLiteral("通讯"));
     dialog.hide();
 }
 

@@ -32,8 +32,11 @@ Expected staticReading(int device)
             QString::number((100 + device) * 0.01, 'g', 6), QStringLiteral("在线")};
 }
 
-const Expected kNoReading{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
-                          QStringLiteral("离线")};
+// A device the concentrator reports offline.
+const Expected kOffline{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                        QStringLiteral("离线")};
+// A field no valid answer ever filled keeps its empty start.
+const QString kNeverHeard;
 
 } // namespace
 
@@ -95,8 +98,8 @@ void SerialIntegrationTest::panelsShowTheConcentratorsReadings()
     QMap<int, Expected> expected;
     for (int device : {1, 2, 100, 101, 199, 200})
         expected[device] = staticReading(device);
-    expected[7] = kNoReading;
-    expected[150] = kNoReading;
+    expected[7] = kOffline;
+    expected[150] = kOffline;
     QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
                               3 * kCycleMs);
     // And it stays so over a further full cycle.
@@ -114,9 +117,9 @@ void SerialIntegrationTest::lostOrCorruptedAnswersShowNoReading()
     for (int device : {1, 50, 100, 101, 150, 200}) {
         Expected e = staticReading(device);
         if (device <= 100)
-            e.temperature = kNoReading.temperature;
+            e.temperature = kNeverHeard;
         else
-            e.current = kNoReading.current;
+            e.current = kNeverHeard;
         expected[device] = e;
     }
     QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
@@ -138,10 +141,9 @@ void SerialIntegrationTest::lateAnswerNeverLandsInAnotherColumn()
                               3 * kCycleMs);
     for (int round = 0; round < 2 * 8; ++round) {
         for (int device : {1, 100}) {
-            QCOMPARE(panelField(window, PanelPrefix::Voltage, device)->text(),
-                     kNoReading.voltage);
+            QCOMPARE(panelField(window, PanelPrefix::Voltage, device)->text(), kNeverHeard);
             const QString temperature = panelField(window, PanelPrefix::Temperature, device)->text();
-            QVERIFY2(temperature == kNoReading.temperature ||
+            QVERIFY2(temperature == kNeverHeard ||
                          temperature == staticReading(device).temperature,
                      qPrintable(temperature));
         }
@@ -171,12 +173,16 @@ void SerialIntegrationTest::closingThePortClearsTheRegistersAtOnce()
                 return true;
         return false;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(anyRegisterSet(), 3 * kCycleMs);
+    QMap<int, Expected> heard{{1, staticReading(1)}, {200, staticReading(200)}};
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatch(heard).isEmpty(), qPrintable(mismatch(heard)), 3 * kCycleMs);
+    QTRY_VERIFY_WITH_TIMEOUT(anyRegisterSet(), kCycleMs);
     window->serialPortSettings()->form()->OpenSerialButton->click();
     QVERIFY(!window->port()->isOpen());
     QVERIFY(!anyRegisterSet());
-    // With the port closed every column settles on the no-reading texts.
-    QMap<int, Expected> expected{{1, kNoReading}, {200, kNoReading}};
+    // With the port closed the last readings stay, and the devices are soon told unheard.
+    Expected stale1 = staticReading(1), stale200 = staticReading(200);
+    stale1.status = stale200.status = QStringLiteral("无应答");
+    QMap<int, Expected> expected{{1, stale1}, {200, stale200}};
     QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
                               2 * kCycleMs);
 }

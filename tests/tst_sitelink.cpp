@@ -88,15 +88,22 @@ void tst_sitelink::messagesAsDocumented()
     AlarmJournal journal(dir.path());
     auto link = std::make_unique<SiteLink>(&journal);
     link->setLinkState(LinkState::Answering, "/dev/ttyUSB0", {120, 3, 1, 0, 2});
-    link->setDevices({{5, "进线柜A", "1号配电室", 85.0f, 3005, 0.25f, true, "在线"}});
+    // Device 6 has never been heard: nothing is said of it.
+    link->setDevices({{5, "进线柜A", "1号配电室", 85.0f, 3005, 0.25f, true, "在线"},
+                      {6, "", "", 0.0f, 0, 0.0f, false, "无应答", 0x0F}});
     link->setActiveAlarms(1, 1, {{5, 1, "5温度异常", "未确认",
                                   QDateTime(QDate(2026, 3, 2), QTime(8, 0), Qt::OffsetFromUTC, 8 * 3600)}});
     link->configure(settingsFor(broker.port()), QString());
     QTRY_VERIFY(link->isConnected());
     QCOMPARE(link->statusText(), QString("远程发布：已连接 127.0.0.1"));
     QVERIFY(journal.append({{5, 1, "alarm", "", 1772409600000, 85.0, 80.0, "5温度异常", 1772409600000},
-                            {0, 0, "clear", "", 1772409605000, qQNaN(), qQNaN(), "清除数据", 0}}));
-    QTRY_COMPARE(firstOfEach(live.messages()).size(), 2);
+                            {0, 0, "clear", "", 1772409605000, qQNaN(), qQNaN(), "清除数据", 0},
+                            {0, 4, "alarm", "", 1772409610000, qQNaN(), qQNaN(), "集中器通讯中断",
+                             1772409600000}}));
+    QTRY_COMPARE(firstOfEach(live.messages()).size(), 3);
+    // Heard no more: its last numbers are not passed off as readings.
+    link->setDevices({{5, "进线柜A", "1号配电室", 85.0f, 3005, 0.25f, false, "无应答", 0x0F}});
+    QTRY_COMPARE(live.messages().filter("device/005").size(), 2);
     QTRY_COMPARE(link->pendingAlarmEvents(), 0);
 
     // The times of the moment are masked; those of the events are as journalled.
@@ -105,8 +112,10 @@ void tst_sitelink::messagesAsDocumented()
     received.sort();
     QCOMPARE(received, QStringList({
         R"(0 0 kestro/s1/device/005 {"device":5,"name":"进线柜A","location":"1号配电室","temperature":85.0,"voltage":3005,"current":0.25,"online":true,"status":"在线","time":T})",
+        R"(0 0 kestro/s1/device/005 {"device":5,"name":"进线柜A","location":"1号配电室","temperature":null,"voltage":null,"current":null,"online":false,"status":"无应答","time":T})",
         R"(0 1 kestro/s1/alarm {"id":"s1:1","device":5,"kind":"temperature","event":"raised","text":"5温度异常","value":85.0,"limit":80.0,"time":"2026-03-02T08:00:00+08:00"})",
         R"(0 1 kestro/s1/alarm {"id":"s1:2","device":0,"kind":null,"event":"cleared","text":"清除数据","value":null,"limit":null,"time":"2026-03-02T08:00:05+08:00"})",
+        R"(0 1 kestro/s1/alarm {"id":"s1:3","device":0,"kind":"link","event":"raised","text":"集中器通讯中断","value":null,"limit":null,"time":"2026-03-02T08:00:10+08:00"})",
         R"(0 1 kestro/s1/alarms/active {"count":1,"unacknowledged":1,"alarms":[{"device":5,"kind":"temperature","text":"5温度异常","state":"未确认","since":"2026-03-02T08:00:00+08:00"}]})",
         R"(0 1 kestro/s1/link {"state":"polling","port":"/dev/ttyUSB0","valid":120,"noAnswer":3,"badCrc":1,"badFrame":0,"late":2,"time":T})",
         R"(0 1 kestro/s1/status {"online":true,"since":T})",

@@ -111,7 +111,7 @@ void TemperatureCurveTest::theClockTickPlotsTheChosenDevice()
     window.setPollStepInterval(10 * 60 * 1000); // keep polling off the typed value
     window.form()->Historical_curve_temperature_id->setText(QStringLiteral("7"));
     window.form()->Historical_curve_query_button->click();
-    panelField(&window, PanelPrefix::Temperature, 7)->setText(QStringLiteral("42.5"));
+    typeIntoPanel(&window, PanelPrefix::Temperature, 7, QStringLiteral("42.5"));
     QSplineSeries *series = window.temperatureCurve().series();
     QTRY_VERIFY_WITH_TIMEOUT(series->count() > 0 && series->at(series->count() - 1).y() == 42.5,
                              3500);

@@ -317,11 +317,11 @@ void tst_garbage::feed(const QString &text, int)
         for (const char *prefix : kColumns) {
             QLineEdit *field = panelField(window, prefix, device);
             QVERIFY(field);
-            field->setText(text);
+            typeIntoPanel(window, prefix, device, text);
         }
     }
-    panelField(window, PanelPrefix::Temperature, kCarrier)->setText(QStringLiteral("25.5"));
-    panelField(window, PanelPrefix::Status, kCarrier)->setText(text);
+    typeIntoPanel(window, PanelPrefix::Temperature, kCarrier, QStringLiteral("25.5"));
+    typeIntoPanel(window, PanelPrefix::Status, kCarrier, text);
 }
 
 QString tst_garbage::queryAndExport(const QString &idText)

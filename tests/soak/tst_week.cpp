@@ -271,8 +271,8 @@ void WeekTest::aWeekOfMinutesKeepsTheSlotSchemeTheCurveAndTheResources()
             settleThreads(window);
             fdStart = openDescriptors();
         }
-        QLineEdit *temperature = panelField(window, PanelPrefix::Temperature, typedDevice(minute));
-        temperature->setText(QString::number(typedTemperature(minute)));
+        typeIntoPanel(window, PanelPrefix::Temperature, typedDevice(minute),
+                      QString::number(typedTemperature(minute)));
         window->evaluateNow();
         const QDateTime at = kStart.addSecs(60LL * minute);
         window->recordHistoryAt(at);
