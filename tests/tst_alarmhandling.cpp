@@ -185,7 +185,7 @@ void tst_alarmhandling::lostConcentratorIsAnAlarmNotARecovery()
     // 50.5 A at device 3, 85.0 °C at 5, 2100 mV at 9.
     const QStringList concentrator = {"--static", "--register", "30603=5050", "--register",
                                       "30405=850", "--register", "30209=2100"};
-    QVERIFY(startStation(concentrator, 400));
+    QVERIFY(startStation(concentrator, 250));
     auto arrived = [&](const QString &pattern) {
         return !subscriber.messages().filter(QRegularExpression(pattern)).isEmpty();
     };

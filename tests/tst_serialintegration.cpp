@@ -17,8 +17,10 @@
 
 namespace {
 
-constexpr int kStepMs = 400;
+constexpr int kStepMs = 250;
 constexpr int kCycleMs = 8 * kStepMs + 1000;
+// Six pieces 30 ms apart, with room for a loaded machine, inside one window.
+constexpr int kPiecesStepMs = 400;
 
 // What the simulator's --static mode reports for an online device.
 struct Expected
@@ -156,12 +158,12 @@ void SerialIntegrationTest::answersDeliveredInPiecesAreAssembled()
     QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
                           QStringLiteral("chunks"), QStringLiteral("--chunk-size"),
                           QStringLiteral("40"), QStringLiteral("--chunk-gap-ms"),
-                          QStringLiteral("30")}, kStepMs));
+                          QStringLiteral("30")}, kPiecesStepMs));
     QMap<int, Expected> expected;
     for (int device : {1, 100, 101, 200})
         expected[device] = staticReading(device);
     QTRY_VERIFY2_WITH_TIMEOUT(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)),
-                              3 * kCycleMs);
+                              3 * (8 * kPiecesStepMs + 1000));
 }
 
 void SerialIntegrationTest::closingThePortClearsTheRegistersAtOnce()
