@@ -66,6 +66,9 @@ void ThresholdForm::setupUi(QDialog *dialog)
         centredField(dialog, "lineEdit_current_deadband", QRect(130, 210, 61, 20));
     lineEdit_delay = centredField(dialog, "lineEdit_delay", QRect(230, 210, 61, 20));
     Deadband_Settings = make<QPushButton>(dialog, "Deadband_Settings", QRect(270, 260, 101, 23));
+    threshold_message = make<QLabel>(dialog, "threshold_message", QRect(30, 236, 232, 58));
+    threshold_message->setWordWrap(true);
+    threshold_message->setStyleSheet(QStringLiteral("color: rgb(255, 150, 150);"));
 
     // Created after the labels and fields, so it must be put below them explicitly.
     widget->lower();

@@ -32,6 +32,8 @@ public:
     QLineEdit *lineEdit_current_deadband = nullptr;
     QLineEdit *lineEdit_delay = nullptr;
     QPushButton *Deadband_Settings = nullptr;
+    // Why the last 设置 changed nothing; empty after one that did.
+    QLabel *threshold_message = nullptr;
 
     void setupUi(QDialog *dialog);
     void retranslateUi(QDialog *dialog);

@@ -17,10 +17,12 @@ public:
     ThresholdForm *form() const { return ui; }
 
 signals:
-    // Texts that are not numbers arrive as 0 and 0.0.
+    // Texts that are not numbers arrive as 0 and 0.0; limits that would switch alarms off
+    // (not finite, or beyond what a sensor reports) are refused in the dialog and never sent.
     void thresholdsApplied(int firstDevice, int lastDevice, float upperTemperature,
                            float lowerTemperature, float upperCurrent);
-    // Deadbands in ℃ and A, delay in whole seconds; texts that are not numbers arrive as 0.
+    // Deadbands in ℃ and A (0..50), delay in whole seconds (0..3600); anything else is refused
+    // in the dialog.
     void deadbandsApplied(int firstDevice, int lastDevice, float temperatureDeadband,
                           float currentDeadband, int delaySeconds);
 

@@ -23,6 +23,8 @@ private slots:
     void backdropLiesBelowAndHoldsTheButton();
     void setAppliesTheTypedTextsToTheRange_data();
     void setAppliesTheTypedTextsToTheRange();
+    void deadbandAndDelayOnlyWithinTheirRanges_data();
+    void deadbandAndDelayOnlyWithinTheirRanges();
     void reopeningShowsTheTextsLastTyped();
 
 private:
@@ -119,8 +121,8 @@ void ThresholdTest::backdropLiesBelowAndHoldsTheButton()
     QCOMPARE(ui->Threshold_Settings->text(), QStringLiteral("设置"));
 
     const auto children = dialog->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-    // Thirteen for the limits, and below them seven for deadband and delay.
-    QCOMPARE(children.size(), 20);
+    // Thirteen for the limits, below them seven for deadband and delay, and the message.
+    QCOMPARE(children.size(), 21);
     for (QWidget *w : children)
         if (w != ui->widget)
             QVERIFY2(dialog->childAt(w->geometry().center()) == w, qPrintable(w->objectName()));
@@ -136,27 +138,47 @@ void ThresholdTest::setAppliesTheTypedTextsToTheRange_data()
     QTest::addColumn<float>("upper");
     QTest::addColumn<float>("lower");
     QTest::addColumn<float>("current");
+    QTest::addColumn<QString>("message"); // shown when refused, with nothing changed
 
     QTest::newRow("defaults rewrite the initial limits")
         << QStringList{"1", "200", "80.0", "-40.0", "50.00"} << 1 << 200 << 80.0f << -40.0f
-        << 50.0f;
+        << 50.0f << QString();
     QTest::newRow("one device") << QStringList{"5", "5", "60", "-40.0", "50.00"} << 5 << 5 << 60.0f
-                                << -40.0f << 50.0f;
+                                << -40.0f << 50.0f << QString();
     // 1..0: no device is expected to change.
     QTest::newRow("first above last")
-        << QStringList{"10", "3", "60", "-10", "5"} << 1 << 0 << 0.0f << 0.0f << 0.0f;
+        << QStringList{"10", "3", "60", "-10", "5"} << 1 << 0 << 0.0f << 0.0f << 0.0f << QString();
     QTest::newRow("from 0") << QStringList{"0", "5", "70.5", "-30", "40"} << 1 << 5 << 70.5f
-                            << -30.0f << 40.0f;
+                            << -30.0f << 40.0f << QString();
     QTest::newRow("up to 300") << QStringList{"190", "300", "70", "-30.25", "40"} << 190 << 200
-                               << 70.0f << -30.25f << 40.0f;
+                               << 70.0f << -30.25f << 40.0f << QString();
     QTest::newRow("whole int range") << QStringList{"-2147483648", "2147483647", "70", "-30", "40"}
-                                     << 1 << 200 << 70.0f << -30.0f << 40.0f;
+                                     << 1 << 200 << 70.0f << -30.0f << 40.0f << QString();
     QTest::newRow("empty upper limit")
-        << QStringList{"1", "2", "", "-40.0", "50.00"} << 1 << 2 << 0.0f << -40.0f << 50.0f;
+        << QStringList{"1", "2", "", "-40.0", "50.00"} << 1 << 2 << 0.0f << -40.0f << 50.0f
+        << QString();
     QTest::newRow("not numbers") << QStringList{"x", "3", "abc", "-1", "2,5"} << 1 << 3 << 0.0f
-                                 << -1.0f << 0.0f;
+                                 << -1.0f << 0.0f << QString();
     QTest::newRow("inverted limits kept")
-        << QStringList{"7", "7", "-5", "90", "-1"} << 7 << 7 << -5.0f << 90.0f << -1.0f;
+        << QStringList{"7", "7", "-5", "90", "0"} << 7 << 7 << -5.0f << 90.0f << 0.0f << QString();
+    QTest::newRow("edges of what a sensor reports")
+        << QStringList{"1", "1", "300", "-60", "655.35"} << 1 << 1 << 300.0f << -60.0f << 655.35f
+        << QString();
+    // Limits that no reading could cross switch the alarms off: refused.
+    const QString upperRefused = "温度上限须在 -60～300 ℃ 之间，未作更改";
+    QTest::newRow("upper beyond float") << QStringList{"1", "200", "1e309", "-40", "50"} << 1 << 0
+                                        << 0.0f << 0.0f << 0.0f << upperRefused;
+    QTest::newRow("upper nan") << QStringList{"1", "200", "nan", "-40", "50"} << 1 << 0 << 0.0f
+                               << 0.0f << 0.0f << upperRefused;
+    QTest::newRow("upper 300.1") << QStringList{"1", "200", "300.1", "-40", "50"} << 1 << 0
+                                 << 0.0f << 0.0f << 0.0f << upperRefused;
+    QTest::newRow("lower -inf") << QStringList{"1", "200", "80", "-inf", "50"} << 1 << 0 << 0.0f
+                                << 0.0f << 0.0f << "温度下限须在 -60～300 ℃ 之间，未作更改";
+    QTest::newRow("current inf") << QStringList{"1", "200", "80", "-40", "inf"} << 1 << 0 << 0.0f
+                                 << 0.0f << 0.0f << "电流上限须在 0～655.35 A 之间，未作更改";
+    QTest::newRow("current negative") << QStringList{"1", "200", "80", "-40", "-1"} << 1 << 0
+                                      << 0.0f << 0.0f << 0.0f
+                                      << "电流上限须在 0～655.35 A 之间，未作更改";
 }
 
 void ThresholdTest::setAppliesTheTypedTextsToTheRange()
@@ -167,6 +189,7 @@ void ThresholdTest::setAppliesTheTypedTextsToTheRange()
     QFETCH(float, upper);
     QFETCH(float, lower);
     QFETCH(float, current);
+    QFETCH(QString, message);
 
     ThresholdForm *ui = dialog->form();
     const QList<QLineEdit *> fields = {ui->Before_seria_num, ui->After_serial_num,
@@ -177,7 +200,8 @@ void ThresholdTest::setAppliesTheTypedTextsToTheRange()
     dialog->show();
     QSignalSpy applied(dialog, &Threshold::thresholdsApplied);
     QTest::mouseClick(ui->Threshold_Settings, Qt::LeftButton);
-    QCOMPARE(applied.count(), 1);
+    QCOMPARE(applied.count(), message.isEmpty() ? 1 : 0);
+    QCOMPARE(ui->threshold_message->text(), message);
     QVERIFY(dialog->isVisible());
 
     for (int device = 1; device <= 200; ++device) {
@@ -190,6 +214,35 @@ void ThresholdTest::setAppliesTheTypedTextsToTheRange()
     }
     for (int i = 0; i < fields.size(); ++i)
         QCOMPARE(fields[i]->text(), texts[i]);
+}
+
+void ThresholdTest::deadbandAndDelayOnlyWithinTheirRanges_data()
+{
+    QTest::addColumn<QStringList>("texts"); // temperature and current deadband, delay
+    QTest::addColumn<QString>("message");
+    QTest::newRow("edges") << QStringList{"50", "0", "3600"} << QString();
+    QTest::newRow("nan deadband") << QStringList{"nan", "0", "0"}
+                                  << "温度回差须为 0～50 之间的数，未作更改";
+    QTest::newRow("empty current deadband") << QStringList{"0.5", "", "0"}
+                                            << "电流回差须为 0～50 之间的数，未作更改";
+    QTest::newRow("negative delay") << QStringList{"0", "0", "-5"}
+                                    << "延时须为 0～3600 之间的整秒数，未作更改";
+    QTest::newRow("delay of a fraction") << QStringList{"0", "0", "2.5"}
+                                         << "延时须为 0～3600 之间的整秒数，未作更改";
+}
+
+void ThresholdTest::deadbandAndDelayOnlyWithinTheirRanges()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, message);
+    ThresholdForm *ui = dialog->form();
+    ui->lineEdit_temperature_deadband->setText(texts[0]);
+    ui->lineEdit_current_deadband->setText(texts[1]);
+    ui->lineEdit_delay->setText(texts[2]);
+    QSignalSpy applied(dialog, &Threshold::deadbandsApplied);
+    ui->Deadband_Settings->click();
+    QCOMPARE(applied.count(), message.isEmpty() ? 1 : 0);
+    QCOMPARE(ui->threshold_message->text(), message);
 }
 
 void ThresholdTest::reopeningShowsTheTextsLastTyped()
