@@ -12,12 +12,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#ifndef Q_OS_WIN
+#include <netdb.h>
+#endif
 
 namespace {
 
 constexpr int kTickMs = 1000;
-// stop() waits for the last PUBACK in slices this long, so a lost link ends the wait early.
-constexpr int kStopSliceMs = 50;
 constexpr int kVerifyPeer = 1;  // OpenSSL's SSL_VERIFY_PEER, without pulling in its headers
 
 void initLibrary()
@@ -47,7 +53,60 @@ QString systemError(int number)
     return clause(qt_error_string(number));
 }
 
+// The library leaves getaddrinfo's code in errno.
+QString lookupError(int code)
+{
+#ifdef Q_OS_WIN
+    return systemError(code);
+#else
+    return clause(QString::fromLocal8Bit(gai_strerror(code)));
+#endif
+}
+
+// The TLS failure is only told in the log: the library empties OpenSSL's error queue itself.
+// The first complaint says most: "Error: host name verification failed." comes before
+// "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed".
+QString tlsComplaint(int level, const char *text)
+{
+    const QString line = QString::fromUtf8(text);
+    if (!(level & MOSQ_LOG_ERR))
+        return QString();
+    if (line.startsWith(QLatin1String("Error: ")))
+        return clause(line.mid(7));
+    if (!line.startsWith(QLatin1String("OpenSSL Error")))
+        return QString();
+    return line.mid(line.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
+}
+
 } // namespace
+
+// One attempt's connect, made on a thread of its own. The library object is the thread's
+// alone until the client takes it back; a client gone meanwhile leaves it to the thread,
+// which frees it when the call returns.
+struct MqttClient::Lookup
+{
+    ~Lookup()
+    {
+        if (mosq)
+            mosquitto_destroy(mosq);
+    }
+    static void onLog(mosquitto *, void *self, int level, const char *text)
+    {
+        auto *lookup = static_cast<Lookup *>(self);
+        if (lookup->tlsError.isEmpty())
+            lookup->tlsError = tlsComplaint(level, text);
+    }
+
+    std::mutex mutex;
+    MqttClient *client = nullptr;   // under the mutex: null once the client is gone
+    mosquitto *mosq = nullptr;
+    QByteArray host;
+    int port = 0;
+    int keepAliveSeconds = 0;
+    int rc = MOSQ_ERR_SUCCESS;
+    int number = 0;                 // errno, which is the thread's own
+    QString tlsError;
+};
 
 int MqttClient::nextBackoff(int retryMs)
 {
@@ -64,6 +123,10 @@ MqttClient::MqttClient(QObject *parent) : QObject(parent)
 
 MqttClient::~MqttClient()
 {
+    if (lookup) {
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->client = nullptr;
+    }
     const bool wasConnected = state == State::Connected;
     dropSession(true);
     if (wasConnected)
@@ -108,12 +171,10 @@ void MqttClient::stop(const QString &lastTopic, const QByteArray &lastPayload, i
             }
             return false;
         };
+        // Each round waits on the socket for at most what is left of the time.
         while (lastMid >= 0 && !acknowledged()) {
             const qint64 left = timeoutMs - clock.elapsed();
-            if (left <= 0)
-                break;
-            const int slice = static_cast<int>(qMin<qint64>(left, kStopSliceMs));
-            if (mosquitto_loop(mosq, slice, 1) != MOSQ_ERR_SUCCESS)
+            if (left <= 0 || mosquitto_loop(mosq, int(left), 1) != MOSQ_ERR_SUCCESS)
                 break;
         }
     }
@@ -190,20 +251,17 @@ void MqttClient::onPublish(mosquitto *, void *self, int mid)
 
 void MqttClient::onLog(mosquitto *, void *self, int level, const char *text)
 {
-    // The TLS failure is only told here: the library empties OpenSSL's error queue itself.
     auto *client = static_cast<MqttClient *>(self);
-    if (!(level & MOSQ_LOG_ERR) || !client->tlsError.isEmpty())
-        return;
-    const QString line = QString::fromUtf8(text);
-    if (!line.startsWith(QLatin1String("OpenSSL Error")))
-        return;
-    // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed"
-    client->tlsError = line.mid(line.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
+    if (client->tlsError.isEmpty())
+        client->tlsError = tlsComplaint(level, text);
 }
 
 void MqttClient::attempt()
 {
     dropSession(false);
+    // One at a time: the attempt is made again when the lookup still in flight ends.
+    if (lookup)
+        return;
     refusal.clear();
     tlsError.clear();
     lossErrno = 0;
@@ -213,41 +271,90 @@ void MqttClient::attempt()
         failed(reason, true);
         return;
     }
-    const QByteArray host = options.host.toUtf8();
+    lookup = std::make_shared<Lookup>();
+    lookup->client = this;
+    lookup->mosq = std::exchange(mosq, nullptr);
+    lookup->host = options.host.toUtf8();
+    lookup->port = options.port;
+    lookup->keepAliveSeconds = options.keepAliveSeconds;
+    // Until it is handed back, nothing it calls may reach this object.
+    mosquitto_user_data_set(lookup->mosq, lookup.get());
+    mosquitto_log_callback_set(lookup->mosq, &Lookup::onLog);
+    lookupWanted = true;
+    state = State::Connecting;
+    try {
+        std::thread(&MqttClient::connectAside, lookup).detach();
+    } catch (const std::system_error &threadError) {
+        lookup.reset();
+        failed(QStringLiteral("no thread to connect on: ") + QString::fromLocal8Bit(threadError.what()),
+               false);
+    }
+}
+
+// On the lookup's own thread. Not the blocking mosquitto_connect: the name is all that may
+// hang here, while a broker that does not answer is timed out by tick() as before.
+void MqttClient::connectAside(std::shared_ptr<Lookup> lookup)
+{
     errno = 0;
-    const int rc =
-        mosquitto_connect_async(mosq, host.constData(), options.port, options.keepAliveSeconds);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        const int number = errno;
-        if (rc == MOSQ_ERR_ERRNO)
-            reason = systemError(number);
-        else if (rc == MOSQ_ERR_TLS && !tlsError.isEmpty())
-            reason = QStringLiteral("TLS: ") + tlsError;
-        else
-            reason = sentence(mosquitto_strerror(rc));
-        dropSession(false);
-        failed(reason, rc == MOSQ_ERR_TLS);
+    lookup->rc = mosquitto_connect_async(lookup->mosq, lookup->host.constData(), lookup->port,
+                                         lookup->keepAliveSeconds);
+    lookup->number = errno;
+    std::lock_guard<std::mutex> lock(lookup->mutex);
+    // A client destroyed after this drops the event, and with it the lookup and its object.
+    if (MqttClient *client = lookup->client)
+        QMetaObject::invokeMethod(client, [client, lookup]() { client->lookedUp(lookup); },
+                                  Qt::QueuedConnection);
+}
+
+void MqttClient::lookedUp(const std::shared_ptr<Lookup> &done)
+{
+    lookup.reset();
+    if (!lookupWanted) {
+        // Stopped or restarted meanwhile; the new options' attempt may have come due.
+        if (state == State::Waiting && !retryTimer.isActive())
+            attempt();
         return;
     }
-    state = State::Connecting;
+    adopt(std::exchange(done->mosq, nullptr));
+    tlsError = done->tlsError;
+    if (done->rc != MOSQ_ERR_SUCCESS) {
+        QString reason;
+        if (done->rc == MOSQ_ERR_ERRNO)
+            reason = systemError(done->number);
+        else if (done->rc == MOSQ_ERR_EAI)
+            reason = lookupError(done->number);
+        else if (done->rc == MOSQ_ERR_TLS && !tlsError.isEmpty())
+            reason = QStringLiteral("TLS: ") + tlsError;
+        else
+            reason = sentence(mosquitto_strerror(done->rc));
+        dropSession(false);
+        failed(reason, done->rc == MOSQ_ERR_TLS);
+        return;
+    }
     attemptClock.start();
     miscTimer.start();
     settle();
 }
 
+void MqttClient::adopt(mosquitto *handedBack)
+{
+    mosq = handedBack;
+    mosquitto_user_data_set(mosq, this);
+    mosquitto_connect_callback_set(mosq, &MqttClient::onConnect);
+    mosquitto_disconnect_callback_set(mosq, &MqttClient::onDisconnect);
+    mosquitto_publish_callback_set(mosq, &MqttClient::onPublish);
+    mosquitto_log_callback_set(mosq, &MqttClient::onLog);
+}
+
 bool MqttClient::configure(QString *reason)
 {
     const QByteArray id = options.clientId.toUtf8();
-    mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
+    mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, nullptr);
     if (!mosq) {
         *reason = QStringLiteral("no client: ") + systemError(errno);
         return false;
     }
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(mosq, &MqttClient::onConnect);
-    mosquitto_disconnect_callback_set(mosq, &MqttClient::onDisconnect);
-    mosquitto_publish_callback_set(mosq, &MqttClient::onPublish);
-    mosquitto_log_callback_set(mosq, &MqttClient::onLog);
 
     if (!options.user.isEmpty()) {
         const QByteArray user = options.user.toUtf8();
@@ -391,6 +498,7 @@ void MqttClient::dropNotifiers()
 void MqttClient::dropSession(bool politely)
 {
     miscTimer.stop();
+    lookupWanted = false;
     dropNotifiers();
     if (mosq) {
         if (politely && state == State::Connected)

@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QVector>
 
+#include <memory>
+
 class QSocketNotifier;
 struct mosquitto;
 
@@ -25,7 +27,9 @@ struct MqttOptions
 };
 
 // libmosquitto driven from the Qt event loop: its socket through QSocketNotifiers (read, and
-// write while mosquitto_want_write()), plus a timer for mosquitto_loop_misc; no thread.
+// write while mosquitto_want_write()), plus a timer for mosquitto_loop_misc. Only its connect,
+// which looks the host up and may wait as long as the system's resolver does, runs on a thread
+// of its own; the library object is that thread's alone until it is handed back.
 // The library's callbacks only note what happened; the signals go out once the library call
 // has returned, so a slot may publish, restart or stop.
 class MqttClient : public QObject
@@ -34,23 +38,27 @@ class MqttClient : public QObject
 public:
     static constexpr int kFirstRetryMs = 1000;
     static constexpr int kLongestRetryMs = 30000;
+    // stop() waits no longer for the broker to acknowledge the last message.
+    static constexpr int kLastWordMs = 40;
     // The wait after a failed attempt that waited `retryMs`: doubled, at most 30 s.
     static int nextBackoff(int retryMs);
 
     explicit MqttClient(QObject *parent = nullptr);
-    ~MqttClient() override;               // disconnects at once, no last message
+    // Disconnects at once, no last message; a lookup still hanging is left to its thread.
+    ~MqttClient() override;
     // Connects, and after any loss or refusal reconnects with backoff 1 s, 2 s, 4 s ... 30 s,
     // reset after a successful connection, until stop(). Calling start() again restarts
     // with the new options.
-    // The host is looked up on this thread: a name, unlike a numeric address, may hold it.
+    // One lookup at a time: an attempt that comes due while an abandoned one still hangs is
+    // made when that one ends.
     void start(const MqttOptions &options);
     // Clean disconnect: first publishes (retained, QoS 1) lastPayload on lastTopic when given
-    // and waits for its PUBACK at most timeoutMs (without pumping the event loop: it may use
-    // mosquitto_loop with a short timeout in a bounded loop, at most timeoutMs), then
-    // disconnects and stops reconnecting.
+    // and waits for its PUBACK at most timeoutMs, on the socket, without pumping the event
+    // loop; then disconnects and stops reconnecting. Unacknowledged, the message was still
+    // written before the disconnect, and the broker's will says the same if it is lost.
     // PUBACKs of earlier messages that arrive meanwhile still come out as published().
     void stop(const QString &lastTopic = QString(), const QByteArray &lastPayload = QByteArray(),
-              int timeoutMs = 1000);
+              int timeoutMs = kLastWordMs);
     bool isConnected() const;
     // The message id, or -1 when not connected (the client keeps no queue of its own).
     // Ids handed out before a disconnected() are never confirmed after it: each connection
@@ -66,6 +74,7 @@ signals:
 
 private:
     enum class State { Stopped, Waiting, Connecting, Connected };
+    struct Lookup;
     struct Event
     {
         enum Kind { Accepted, Lost, Published } kind;
@@ -78,6 +87,9 @@ private:
     static void onLog(mosquitto *mosq, void *self, int level, const char *text);
 
     void attempt();
+    static void connectAside(std::shared_ptr<Lookup> lookup);
+    void lookedUp(const std::shared_ptr<Lookup> &done);
+    void adopt(mosquitto *handedBack);
     bool configure(QString *reason);
     void settle();
     void settleAfter(int rc);
@@ -92,6 +104,8 @@ private:
 
     MqttOptions options;
     mosquitto *mosq = nullptr;
+    std::shared_ptr<Lookup> lookup;   // in flight, wanted or not
+    bool lookupWanted = false;
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QTimer miscTimer;

@@ -42,7 +42,7 @@ SiteLink::~SiteLink()
     // Whoever listens may be half destroyed by now.
     blockSignals(true);
     if (enabled)
-        stopPublishing(1000);
+        stopPublishing();
     removeAcknowledged();
 }
 
@@ -50,7 +50,7 @@ void SiteLink::configure(const SiteSettings &newSettings, const QString &passwor
 {
     if (!newSettings.enabled) {
         if (enabled)
-            stopPublishing(200);
+            stopPublishing();
         if (journal)
             journal->setOutboxEnabled(false);
         updateStatus();
@@ -59,7 +59,7 @@ void SiteLink::configure(const SiteSettings &newSettings, const QString &passwor
     // The old name would stay online for ever: it is told the station left.
     if (enabled && client->isConnected()
         && (newSettings.prefix != settings.prefix || newSettings.station != settings.station))
-        stopPublishing(200);
+        stopPublishing();
     settings = newSettings;
     enabled = true;
     if (journal)
@@ -82,11 +82,11 @@ void SiteLink::configure(const SiteSettings &newSettings, const QString &passwor
     updateStatus();
 }
 
-void SiteLink::stopPublishing(int timeoutMs)
+void SiteLink::stopPublishing()
 {
     enabled = false;
     counterTimer.stop();
-    client->stop(topic(kStatusLeaf), offline(), timeoutMs);
+    client->stop(topic(kStatusLeaf), offline());
     inFlight.clear();
     lastQueued = 0;
 }

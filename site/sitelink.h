@@ -38,7 +38,9 @@ public:
     // journal: its database holds the outbox; the outbox is on while the link is enabled,
     // and each commit of the journal sends what it added.
     explicit SiteLink(AlarmJournal *journal, QObject *parent = nullptr);
-    ~SiteLink() override;   // clean exit: publishes {"online":false} on status, then disconnects
+    // Clean exit: publishes {"online":false} on status, then disconnects; the window waits for
+    // the broker's acknowledgement no longer than MqttClient::kLastWordMs.
+    ~SiteLink() override;
 
     // Starts (or restarts, or with !settings.enabled stops) publishing.
     void configure(const SiteSettings &settings, const QString &password);
@@ -72,7 +74,7 @@ private:
     void forgetSetAsideFile();
     void publishLink();
     void publishDevice(const Device &device);
-    void stopPublishing(int timeoutMs);
+    void stopPublishing();
     void countPending();
     void updateStatus();
     QString topic(const QString &leaf) const;

@@ -4,14 +4,23 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <ctime>
+#ifdef Q_OS_LINUX
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
 
-// The client against a real broker: what arrives, a crash, TLS and a wrong password.
+// The client against a real broker: what arrives, a crash, TLS, a wrong password, a mute name server.
 class tst_mqttclient : public QObject
 {
     Q_OBJECT
@@ -21,6 +30,7 @@ private slots:
     void reconnectsAfterBrokerCrash();
     void verifiesTheBrokerCertificate();
     void wrongPasswordBacksOffQuietly();
+    void windowKeepsTurningWhileTheLookupHangs();
 };
 
 namespace {
@@ -87,8 +97,14 @@ void tst_mqttclient::deliversWhatWasPublished()
     QTRY_COMPARE(published.count(), 2);
     QCOMPARE(published.at(1).at(0).toInt(), plainMid);
 
-    // A clean stop leaves its last word retained.
+    // A clean stop leaves its last word retained, even with a broker too slow to acknowledge it
+    // while the window waits.
+    QCOMPARE(QProcess::execute("kill", {"-STOP", QString::number(broker.pid())}), 0);
+    QElapsedTimer stopping;
+    stopping.start();
     client.stop(QStringLiteral("kestro/s1/status"), "{\"online\":false}");
+    QVERIFY2(stopping.elapsed() <= 60, qPrintable(QString::number(stopping.elapsed())));
+    QCOMPARE(QProcess::execute("kill", {"-CONT", QString::number(broker.pid())}), 0);
     QVERIFY(!client.isConnected());
     subscribe(subscriber, broker, 1);
     QTRY_COMPARE_WITH_TIMEOUT(subscriber.state(), QProcess::NotRunning, 5000);
@@ -158,6 +174,15 @@ void tst_mqttclient::verifiesTheBrokerCertificate()
     QCOMPARE(doubting.lastError(), reason);
     QVERIFY(!doubting.isConnected());
     QCOMPARE(connected.count(), 0);
+
+    // The same address written otherwise: the certificate does not bear that name.
+    options.host = QStringLiteral("127.1");
+    options.caFile = dir.filePath(QStringLiteral("ca.crt"));
+    MqttClient misnamed;
+    QSignalSpy refused(&misnamed, &MqttClient::disconnected);
+    misnamed.start(options);
+    QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 3000);
+    QCOMPARE(refused.at(0).at(0).toString(), QStringLiteral("TLS: host name verification failed"));
 }
 
 void tst_mqttclient::wrongPasswordBacksOffQuietly()
@@ -199,6 +224,55 @@ void tst_mqttclient::wrongPasswordBacksOffQuietly()
     QCOMPARE(client.lastError(), reason);
     QCOMPARE(log.count(QStringLiteral(" mqtt: refused by 127.0.0.1:%1: %2\n").arg(broker.port()).arg(reason)), 1);
     QVERIFY(!log.contains(options.password));
+}
+
+// The rest of this process stays in a network of its own, with 127.0.0.1 as before; the
+// resolver asks a name server there that takes each query and answers none.
+void tst_mqttclient::windowKeepsTurningWhileTheLookupHangs()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("needs Linux's namespaces");
+#else
+    QTemporaryDir dir;
+    QVERIFY(writeFileBytes(dir.filePath("resolv.conf"), "nameserver 127.0.0.1\noptions timeout:4 attempts:1\n"));
+    QVERIFY2(::unshare(CLONE_NEWNET | CLONE_NEWNS) == 0, "namespaces need root");
+    QVERIFY(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0);
+    QVERIFY(::mount(QFile::encodeName(dir.filePath("resolv.conf")), "/etc/resolv.conf", nullptr, MS_BIND,
+                    nullptr) == 0);
+    ifreq loopback{};
+    qstrcpy(loopback.ifr_name, "lo");
+    loopback.ifr_flags = IFF_UP;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    QVERIFY(::ioctl(fd, SIOCSIFFLAGS, &loopback) == 0);
+    ::close(fd);
+    QUdpSocket nameServer;
+    QVERIFY(nameServer.bind(QHostAddress::LocalHost, 53));
+
+    QElapsedTimer sinceTick;
+    qint64 worst = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    connect(&tick, &QTimer::timeout, this, [&]() { worst = qMax(worst, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start(10);
+    auto client = std::make_unique<MqttClient>();
+    MqttOptions options;
+    options.host = QStringLiteral("broker.kestro.test");
+    client->start(options);
+    QTest::qWait(1500);
+    // Restarted while the lookup hangs: the next one waits for it rather than stacking up.
+    client->start(options);
+    QTest::qWait(1500);
+    client.reset();   // before the lookup gives up after 4 s
+    QTest::qWait(1800);
+    QVERIFY2(worst <= 50, qPrintable(QString::number(worst)));
+    QList<QByteArray> queries;
+    while (nameServer.hasPendingDatagrams())
+        queries << nameServer.receiveDatagram().data().mid(12);
+    // One lookup: broker.kestro.test, type A and type AAAA, each asked once.
+    QCOMPARE(queries, QList<QByteArray>({QByteArray("\6broker\6kestro\4test\0\0\1\0\1", 24),
+                                         QByteArray("\6broker\6kestro\4test\0\0\x1c\0\1", 24)}));
+#endif
 }
 
 KESTRO_TEST_MAIN(tst_mqttclient)
