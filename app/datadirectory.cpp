@@ -1,7 +1,11 @@
 #include "app/datadirectory.h"
 
+#include "storage/stationdatabase.h"
+
 #include <QDebug>
 #include <QDir>
+#include <QFile>
+#include <QLockFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -32,16 +36,40 @@ void ensureExists(const QString &path)
     }
 }
 
+// Two stations on one data directory would both poll and both append to the same history
+// files and database.
+std::unique_ptr<QLockFile> takeLock(const QString &path)
+{
+    auto lock = std::make_unique<QLockFile>(QDir(path).filePath(QStringLiteral("kestro.lock")));
+    // A live holder refreshes nothing, so age says nothing; its process id does.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
+        removeLeftoverCopies(path);
+    return lock;
+}
+
 QString checkUsable(const QString &path)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    if (!QDir(path).mkpath(QStringLiteral(".")))
-        return QStringLiteral("cannot create data folder %1").arg(shown);
-    // Permission bits say nothing for an administrator and little on Windows; a write does.
-    QTemporaryFile probe(QDir(path).filePath(QStringLiteral("write-check-XXXXXX")));
-    if (!probe.open())
-        return QStringLiteral("cannot write in data folder %1: %2").arg(shown, probe.errorString());
-    return QString();
+    {
+        // Permission bits say nothing for an administrator and little on Windows; a write does.
+        QTemporaryFile probe(QDir(path).filePath(QStringLiteral("write-check-XXXXXX")));
+        if (!probe.open())
+            return QStringLiteral("cannot write in data folder %1: %2").arg(shown, probe.errorString());
+    }
+    // What the folder takes SQLite may not (a path past its own length limit, a file system
+    // without the locking its log needs): refused now, not run with a journal that never opens.
+    StationDatabase database(path);
+    const bool existed = QFile::exists(database.filePath());
+    QString reason;
+    if (database.open(&reason))
+        return QString();
+    database.close();
+    if (!existed) {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(database.filePath() + QLatin1String(suffix));
+    }
+    return QStringLiteral("cannot open the database in data folder %1: %2").arg(shown, reason);
 }
 
 void removeLeftoverCopies(const QString &path)

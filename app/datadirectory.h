@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+class QLockFile;
 
 namespace DataDirectory {
 
@@ -10,8 +13,17 @@ QString defaultPath();
 // Creates the directory when missing; logs the outcome and never fails start-up.
 void ensureExists(const QString &path);
 
-// For a folder named on the command line: makes it when missing and writes a probe file in
-// it. Empty when the station can keep its files there, else why not, for one line of stderr.
+// The folder's kestro.lock, tried once, without waiting: locked when this station may run
+// there. A lock left by a crash or kill names a dead process and is taken over; error() is
+// LockFailedError when another live station holds it. Once it is held, the copies a killed
+// save left are removed.
+std::unique_ptr<QLockFile> takeLock(const QString &path);
+
+// For a folder named on the command line, there and locked by this station: writes a probe
+// file in it and opens its database, as the alarm journal will. Needs the application object
+// (Qt's SQLite driver is a plugin). Empty when the station can keep its files there, else
+// why not, for one line of stderr; a database file this check made is not left in a refused
+// folder.
 QString checkUsable(const QString &path);
 
 // Removes the half-written copies that a station killed while replacing save_data.txt or

@@ -2,11 +2,16 @@
 #include "app/commandline.h"
 #include "app/datadirectory.h"
 #include "app/mainwindow.h"
+#include "app/servicelog.h"
+#include "app/stopsignals.h"
 #include "app/windowsetup.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLockFile>
 #include <QMessageBox>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -23,28 +28,55 @@ int main(int argc, char *argv[])
             std::fputc('\n', stderr);
         return options.exitCode;
     }
-    if (!options.dataDirectory.isEmpty()) {
-        const QString problem = DataDirectory::checkUsable(options.dataDirectory);
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "kestro: %s\n", problem.toLocal8Bit().constData());
-            return 2;
-        }
+    const bool named = !options.dataDirectory.isEmpty();
+    const QString dataDirectory = named ? options.dataDirectory : DataDirectory::defaultPath();
+    const QByteArray shownDirectory = QDir::toNativeSeparators(dataDirectory).toLocal8Bit();
+    if (named && !QDir(dataDirectory).mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "kestro: cannot create data folder %s\n", shownDirectory.constData());
+        return 2;
     }
 
     prepareStationPlatform();
     // Only the program name: the options above are the station's whole command line.
     int applicationArgc = 1;
     QApplication app(applicationArgc, argv);
+    // Until prepareStationApplication Qt's messages are held: a start refused below prints
+    // its one line and nothing else.
+    if (!named)
+        DataDirectory::ensureExists(dataDirectory);
+    // Locked before anything is opened in it: a second station leaves the folder untouched.
+    std::unique_ptr<QLockFile> lock = DataDirectory::takeLock(dataDirectory);
+    if (!lock->isLocked() && lock->error() == QLockFile::LockFailedError) {
+        std::fprintf(stderr, "kestro: another station runs on %s\n", shownDirectory.constData());
+        std::fflush(stderr);
+        // Started from a desktop, someone is there to read it; a script reads stderr.
+        if (!named && options.port.isEmpty()) {
+            prepareStationApplication(app);
+            QMessageBox::warning(nullptr, applicationTitle(),
+                                 QCoreApplication::translate("MainWindow", "程序已在运行"));
+        }
+        return 1;
+    }
+    // After the application object, which loads the database driver.
+    if (named) {
+        const QString problem = DataDirectory::checkUsable(dataDirectory);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "kestro: %s\n", problem.toLocal8Bit().constData());
+            return 2;
+        }
+    }
     prepareStationApplication(app);
+    // Before the window: a stop asked for while it is made is taken once the loop runs.
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [](const QString &name) {
+        ServiceLog::write("station", QCoreApplication::translate("main", "收到 %1，正常退出").arg(name));
+        // As closing the window: every loop ends, open dialogs' too, and the window goes.
+        QCoreApplication::quit();
+    });
     int exitCode = 0;
     {
         MainWindow window(nullptr, options.dataDirectory, options.port,
-                          CommandLine::toArguments(options));
-        if (!window.isSoleInstance()) {
-            QMessageBox::warning(nullptr, applicationTitle(),
-                                 QCoreApplication::translate("MainWindow", "程序已在运行"));
-            return 1;
-        }
+                          CommandLine::toArguments(options), lock.release());
         prepareStationWindow(window, options.fullScreen);
         if (options.fullScreen)
             window.showFullScreen();

@@ -4,6 +4,8 @@
 #include "app/autostart.h"
 #include "app/datadirectory.h"
 #include "app/servicelog.h"
+#include "app/stationfaults.h"
+#include "config/stationsettings.h"
 #include "config/devicesettingsfile.h"
 #include "config/savedsettingslines.h"
 #include "forms/alarmform.h"
@@ -63,8 +65,10 @@ static void initialiseResources()
 }
 
 MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
-                       const QString &startPort, const QStringList &loginArguments)
+                       const QString &startPort, const QStringList &loginArguments,
+                       QLockFile *heldLock)
     : QMainWindow(parent),
+      instanceLock(heldLock),
       autostartArguments(loginArguments),
       dataDir(dataDirectory.isEmpty() ? DataDirectory::defaultPath() : dataDirectory),
       historyStore(dataDir)
@@ -93,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
     connect(concentratorLink, &ConcentratorLink::stepWithoutReading, this,
             [this]() { registerValues.fill(0); });
     setUpLinkStatus();
+    setUpFaults();
 
     initialiseStartup();
     setUpAlarmHandling();
@@ -135,6 +140,24 @@ void MainWindow::setUpLinkStatus()
     connect(concentratorLink, &ConcentratorLink::logEvent, this, &MainWindow::logLinkEvent);
 }
 
+void MainWindow::setUpFaults()
+{
+    stationFaults = new StationFaults(this);
+    stationFaultLabel = new QLabel(ui->statusbar);
+    stationFaultLabel->setObjectName(QStringLiteral("station_faults"));
+    stationFaultLabel->setStyleSheet(QStringLiteral("color: red;"));
+    ui->statusbar->addPermanentWidget(stationFaultLabel);
+    stationFaultLabel->hide();
+    connect(stationFaults, &StationFaults::changed, this, [this](const QString &text) {
+        stationFaultLabel->setText(text);
+        stationFaultLabel->setVisible(!text.isEmpty());
+    });
+    // Every write of the per-user settings, whoever makes it.
+    auto showSettings = [this](const QString &problem) { stationFaults->set("settings", problem); };
+    connect(StationSettings::notifier(), &StationSettings::saved, this, showSettings);
+    showSettings(StationSettings::notifier()->problem());
+}
+
 void MainWindow::showLinkState(LinkState state)
 {
     if (state == LinkState::Lost)
@@ -170,21 +193,16 @@ void MainWindow::initialiseStartup()
     lowerTemperatureLimit.fill(-40.0f);
     upperCurrentLimit.fill(50.0f);
 
-    DataDirectory::ensureExists(dataDir);
+    if (!instanceLock)
+        DataDirectory::ensureExists(dataDir);
     takeInstanceLock();
     loadDeviceSettings();
 }
 
-// Two stations on one data directory would both poll and both append to the same
-// history files. A lock left by a crash or kill names a dead process and is taken over.
 void MainWindow::takeInstanceLock()
 {
-    instanceLock = new QLockFile(QDir(dataDir).filePath(QStringLiteral("kestro.lock")));
-    instanceLock->setStaleLockTime(0);
-    if (instanceLock->tryLock(0)) {
-        DataDirectory::removeLeftoverCopies(dataDir);
-        return;
-    }
+    if (!instanceLock)
+        instanceLock = DataDirectory::takeLock(dataDir).release();
     // Only another live station refuses the start; a folder that takes no lock must not.
     soleInstance = instanceLock->error() != QLockFile::LockFailedError;
 }
@@ -353,6 +371,12 @@ void MainWindow::setUpAlarmHandling()
     };
     connect(alarmHandling->journal(), &AlarmJournal::faultChanged, this, showFault);
     showFault(alarmHandling->journal()->fault());
+    auto showDatabaseFaults = [this]() {
+        stationFaults->set("database", alarmHandling->setAsideFault());
+        stationFaults->set("deadband", alarmHandling->settingsFault());
+    };
+    connect(alarmHandling, &AlarmHandling::databaseFaultsChanged, this, showDatabaseFaults);
+    showDatabaseFaults();
     showAlarmCounts();
 }
 

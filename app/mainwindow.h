@@ -22,6 +22,7 @@ class AlarmHandling;
 class PasswordStore;
 class SiteDialog;
 class SiteLink;
+class StationFaults;
 class ConcentratorLink;
 class Dialog;
 class HistoryPageController;
@@ -50,9 +51,12 @@ public:
     // dataDirectory defaults to the station's fixed data folder; tests pass their own.
     // startPort, when given, is opened at start in place of the remembered port.
     // loginArguments: what a start at login is given, so that it runs as this one.
+    // heldLock: the data directory's lock as DataDirectory::takeLock left it, owned from
+    // then on; without it the window makes the directory and takes the lock itself.
     explicit MainWindow(QWidget *parent = nullptr, const QString &dataDirectory = QString(),
                         const QString &startPort = QString(),
-                        const QStringList &loginArguments = QStringList());
+                        const QStringList &loginArguments = QStringList(),
+                        QLockFile *heldLock = nullptr);
     ~MainWindow() override;
 
     MainWindowForm *form() const { return ui; }
@@ -68,6 +72,7 @@ public:
     AlarmHandling *alarmHandlingOf() const { return alarmHandling; }
     // None on a second station.
     ArchiveUpdater *archiveUpdaterOf() const { return archiveUpdater; }
+    StationFaults *faults() const { return stationFaults; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
     int shownDevicePage() const { return currentPage; }
     const TemperatureCurve &temperatureCurve() const { return curvePage.temperatureCurve(); }
@@ -152,6 +157,7 @@ private:
     void applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
                          float lowerTemperature, float upperCurrent);
     void setUpLinkStatus();
+    void setUpFaults();
     void showLinkState(LinkState state);
     void showLinkCounters(const LinkCounters &counters);
     void logLinkEvent(const QString &event);
@@ -206,6 +212,9 @@ private:
     AlarmHandling *alarmHandling = nullptr;
     QLabel *alarmCountLabel = nullptr;
     QLabel *journalFaultLabel = nullptr;
+    // What else the operator must be told of; see StationFaults.
+    StationFaults *stationFaults = nullptr;
+    QLabel *stationFaultLabel = nullptr;
     SiteLink *siteLink = nullptr;
     SiteDialog *siteDialog = nullptr;
     PasswordStore *sitePassword = nullptr;

@@ -68,6 +68,11 @@ bool writeAll(QFileDevice &file, const QByteArray &bytes)
     return true;
 }
 
+bool sync(QFileDevice &file, QString *reason)
+{
+    return syncToDisk(file, reason);
+}
+
 bool write(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);

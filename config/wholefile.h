@@ -16,4 +16,7 @@ bool write(const QString &path, const QByteArray &bytes, QString *error = nullpt
 // device refuses, so a refusal leaves its reason (a full disk, say) in errorString().
 bool writeAll(QFileDevice &file, const QByteArray &bytes);
 
+// Puts what was written to the file on the disk; false, with the reason, when it cannot.
+bool sync(QFileDevice &file, QString *reason);
+
 } // namespace WholeFile

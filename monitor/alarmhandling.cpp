@@ -11,9 +11,38 @@ AlarmHandling::AlarmHandling(const QString &dataDirectory, QObject *parent)
       alarmJournal(new AlarmJournal(dataDirectory, this)),
       alarmSound(new AlarmSound(this))
 {
-    // Without the database the defaults judge as before; they are read again on no later
-    // occasion, so a database that comes back later keeps these until the next start.
-    AlarmSettingsStore(alarmJournal->database()).load(&filterSettings);
+    // Without the database the defaults judge, and the operator is told, until a write of the
+    // journal gets through and they can be read after all.
+    readFilters();
+    connect(alarmJournal, &AlarmJournal::written, this, &AlarmHandling::readFilters);
+    auto setAside = [this] {
+        setAsideText = tr("报警日志文件损坏，已另建新文件");
+        emit databaseFaultsChanged();
+    };
+    if (!alarmJournal->setAsidePath().isEmpty())
+        setAside();
+    connect(alarmJournal, &AlarmJournal::setAside, this, setAside);
+}
+
+QString AlarmHandling::settingsFault() const
+{
+    return filtersRead ? QString() : tr("回差延时设置无法读取，按 0 判断");
+}
+
+void AlarmHandling::readFilters()
+{
+    AlarmFilterSettings stored;
+    if (filtersRead || !AlarmSettingsStore(alarmJournal->database()).load(&stored))
+        return;
+    for (int k = 0; k < kDevices; ++k) {
+        if (filtersSetHere[k])
+            continue;
+        filterSettings.temperatureDeadband[k] = stored.temperatureDeadband[k];
+        filterSettings.currentDeadband[k] = stored.currentDeadband[k];
+        filterSettings.delaySeconds[k] = stored.delaySeconds[k];
+    }
+    filtersRead = true;
+    emit databaseFaultsChanged();
 }
 
 AlarmHandling::~AlarmHandling() = default;
@@ -101,6 +130,7 @@ bool AlarmHandling::applyFilters(int firstDevice, int lastDevice, float temperat
         filterSettings.temperatureDeadband[device - 1] = temperatureDeadband;
         filterSettings.currentDeadband[device - 1] = currentDeadband;
         filterSettings.delaySeconds[device - 1] = delaySeconds;
+        filtersSetHere[device - 1] = true;
     }
     return AlarmSettingsStore(alarmJournal->database())
         .save(firstDevice, lastDevice, temperatureDeadband, currentDeadband, delaySeconds, error);

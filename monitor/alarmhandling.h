@@ -51,11 +51,19 @@ public:
     bool applyFilters(int firstDevice, int lastDevice, float temperatureDeadband,
                       float currentDeadband, int delaySeconds, QString *error);
 
+    // What the operator must know of the station database, empty when nothing. A damaged file
+    // set aside is told for the rest of the run: what it held is not in the new one.
+    QString setAsideFault() const { return setAsideText; }
+    // While the deadbands and delays could not be read and the defaults judge instead.
+    QString settingsFault() const;
+
 signals:
     void rowStateChanged(int row);
     void countsChanged();
+    void databaseFaultsChanged();
 
 private:
+    void readFilters();
     JournalEvent stationEvent(const char *event, const QString &text, const QString &timeText,
                               const QDateTime &now) const;
     void stateChanged();
@@ -71,6 +79,10 @@ private:
     AlarmAcknowledgement rows;
     std::array<Entry, AlarmDetector::kTableRows> entries;
     AlarmFilterSettings filterSettings;
+    bool filtersRead = false;
+    // Devices the operator gave settings to in this run, which a late reading leaves alone.
+    std::array<bool, kDevices> filtersSetHere{};
+    QString setAsideText;
     AlarmJournal *alarmJournal = nullptr;
     AlarmSound *alarmSound = nullptr;
 };

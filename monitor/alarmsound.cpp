@@ -1,11 +1,11 @@
 #include "monitor/alarmsound.h"
 
 #include "app/servicelog.h"
+#include "config/stationsettings.h"
 
 #include <QApplication>
 #include <QAudioDeviceInfo>
 #include <QDateTime>
-#include <QSettings>
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
@@ -20,8 +20,6 @@ static void initialiseToneResource()
 
 namespace {
 
-const QString organisation = QStringLiteral("Kestro");
-const QString application = QStringLiteral("station");
 const QString settingKey = QStringLiteral("alarm/sound");
 // Often enough to be noticed, seldom enough that the beeps stay separate on every platform.
 const int beepPeriodMs = 1000;
@@ -30,14 +28,18 @@ const int beepPeriodMs = 1000;
 
 AlarmSound::AlarmSound(QObject *parent)
     : QObject(parent),
-      enabled(QSettings(organisation, application).value(settingKey, true).toBool())
+      enabled(StationSettings::open()->value(settingKey, true).toBool())
 {
     initialiseToneResource();
 }
 
 void AlarmSound::setEnabled(bool on)
 {
-    QSettings(organisation, application).setValue(settingKey, on);
+    // In force even when it cannot be stored: the station says so, and it is stored with the
+    // next write that succeeds.
+    const auto settings = StationSettings::open();
+    settings->setValue(settingKey, on);
+    StationSettings::save(*settings);
     enabled = on;
     apply();
 }

@@ -1,6 +1,6 @@
 #include "serial/linkmemory.h"
 
-#include <QSettings>
+#include "config/stationsettings.h"
 
 namespace {
 
@@ -11,24 +11,25 @@ const char *const kOpenKey = "link/open";
 
 void LinkMemory::remember(const QString &portName)
 {
-    QSettings store(QStringLiteral("Kestro"), QStringLiteral("station"));
-    store.setValue(QLatin1String(kPortKey), portName);
-    store.setValue(QLatin1String(kOpenKey), true);
-    // Written now: the station may next stop by a power cut.
-    store.sync();
+    const auto store = StationSettings::open();
+    store->setValue(QLatin1String(kPortKey), portName);
+    store->setValue(QLatin1String(kOpenKey), true);
+    // Written now: the station may next stop by a power cut. A failure is shown by the
+    // station; the port stays open all the same.
+    StationSettings::save(*store);
 }
 
 void LinkMemory::forget()
 {
-    QSettings store(QStringLiteral("Kestro"), QStringLiteral("station"));
-    store.setValue(QLatin1String(kOpenKey), false);
-    store.sync();
+    const auto store = StationSettings::open();
+    store->setValue(QLatin1String(kOpenKey), false);
+    StationSettings::save(*store);
 }
 
 QString LinkMemory::portToResume()
 {
-    QSettings store(QStringLiteral("Kestro"), QStringLiteral("station"));
-    if (!store.value(QLatin1String(kOpenKey), false).toBool())
+    const auto store = StationSettings::open();
+    if (!store->value(QLatin1String(kOpenKey), false).toBool())
         return QString();
-    return store.value(QLatin1String(kPortKey)).toString();
+    return store->value(QLatin1String(kPortKey)).toString();
 }

@@ -1,11 +1,11 @@
 #include "site/passwordstore.h"
 
+#include "config/stationsettings.h"
 #include "config/wholefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <qt5keychain/keychain.h>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS) && !defined(Q_OS_ANDROID)
@@ -117,8 +117,7 @@ QString PasswordStore::whereText() const
 
 QString PasswordStore::userFilePath()
 {
-    const QSettings settings(QStringLiteral("Kestro"), QStringLiteral("station"));
-    return QFileInfo(settings.fileName()).dir().filePath(QLatin1String(kFileName));
+    return QFileInfo(StationSettings::open()->fileName()).dir().filePath(QLatin1String(kFileName));
 }
 
 void PasswordStore::read()

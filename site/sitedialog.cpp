@@ -177,7 +177,12 @@ void SiteDialog::apply()
         message->setText(problem);
         return;
     }
-    settings.save();
+    QString unsaved;
+    if (!settings.save(&unsaved)) {
+        // The link goes on as it was; what was typed stays, for 应用 once there is room.
+        message->setText(tr("%1，远程发布仍按原设置运行").arg(unsaved));
+        return;
+    }
     message->clear();
     const QString typed = password->text();
     // Not kept in the widget once handed on.

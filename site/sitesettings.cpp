@@ -1,8 +1,9 @@
 #include "site/sitesettings.h"
 
+#include "config/stationsettings.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSettings>
 #include <QSysInfo>
 
 namespace {
@@ -16,6 +17,10 @@ const char kCaKey[] = "ca";
 const char kUserKey[] = "user";
 const char kStationKey[] = "station";
 const char kPrefixKey[] = "prefix";
+// In the order save() takes the values.
+const char *const kSavedKeys[] = {kEnabledKey, kHostKey, kPortKey, kTlsKey,
+                                  kCaKey,      kUserKey, kStationKey, kPrefixKey};
+constexpr int kSavedCount = int(sizeof kSavedKeys / sizeof *kSavedKeys);
 
 QString tr(const char *text)
 {
@@ -32,7 +37,8 @@ bool holdsWildcard(const QString &level)
 
 SiteSettings SiteSettings::load()
 {
-    QSettings store(QStringLiteral("Kestro"), QStringLiteral("station"));
+    const auto opened = StationSettings::open();
+    QSettings &store = *opened;
     store.beginGroup(QLatin1String(kGroup));
     SiteSettings settings;
     settings.enabled = store.value(QLatin1String(kEnabledKey), false).toBool();
@@ -51,20 +57,27 @@ SiteSettings SiteSettings::load()
     return settings;
 }
 
-void SiteSettings::save() const
+bool SiteSettings::save(QString *problem) const
 {
-    QSettings store(QStringLiteral("Kestro"), QStringLiteral("station"));
-    store.beginGroup(QLatin1String(kGroup));
-    store.setValue(QLatin1String(kEnabledKey), enabled);
-    store.setValue(QLatin1String(kHostKey), host.trimmed());
-    store.setValue(QLatin1String(kPortKey), port);
-    store.setValue(QLatin1String(kTlsKey), tls);
-    store.setValue(QLatin1String(kCaKey), ca);
-    store.setValue(QLatin1String(kUserKey), user);
-    store.setValue(QLatin1String(kStationKey), station.trimmed());
-    store.setValue(QLatin1String(kPrefixKey), prefix);
-    store.endGroup();
-    store.sync();
+    const auto store = StationSettings::open();
+    store->beginGroup(QLatin1String(kGroup));
+    const QVariant values[kSavedCount] = {enabled, host.trimmed(), port, tls,
+                                          ca,      user,          station.trimmed(), prefix};
+    QVariant before[kSavedCount];
+    for (int k = 0; k < kSavedCount; ++k) {
+        before[k] = store->value(QLatin1String(kSavedKeys[k]));
+        store->setValue(QLatin1String(kSavedKeys[k]), values[k]);
+    }
+    if (StationSettings::save(*store, problem))
+        return true;
+    // Not in force, so not left waiting to go out with some later setting either.
+    for (int k = 0; k < kSavedCount; ++k) {
+        if (before[k].isValid())
+            store->setValue(QLatin1String(kSavedKeys[k]), before[k]);
+        else
+            store->remove(QLatin1String(kSavedKeys[k]));
+    }
+    return false;
 }
 
 int SiteSettings::defaultPort(bool tls)

@@ -16,8 +16,10 @@ struct SiteSettings
     QString station;        // key missing: QSysInfo::machineHostName()
     QString prefix = QStringLiteral("kestro");
 
-    static SiteSettings load();   // QSettings("Kestro","station"), group "site"
-    void save() const;
+    static SiteSettings load();   // the station's settings, group "site"
+    // False, with the operator's text in *problem, when they could not be written: the
+    // settings stored stay as they were.
+    bool save(QString *problem = nullptr) const;
 
     // The broker's usual port: 1883 in the clear, 8883 under TLS.
     static int defaultPort(bool tls);

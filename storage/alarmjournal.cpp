@@ -188,6 +188,7 @@ void AlarmJournal::reportSetAside()
         return;
     reportedSetAside = db.setAsidePath();
     ServiceLog::write("journal", tr("报警日志文件损坏，已移至 %1，另建新文件").arg(QFileInfo(reportedSetAside).fileName()));
+    emit setAside(reportedSetAside);
 }
 
 QVector<QPair<qint64, JournalEvent>> AlarmJournal::pendingOutbox(const QSqlDatabase &db, int limit,

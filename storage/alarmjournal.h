@@ -47,6 +47,8 @@ public:
     // wait behind a backlog that is still going out.
     bool append(const QVector<JournalEvent> &events);
     QString fault() const;       // empty while it works; else a short reason for the status bar
+    // The damaged file last set aside for a fresh one (at start or on a write), empty when none.
+    QString setAsidePath() const { return reportedSetAside; }
     int pendingCount() const;
     StationDatabase *database(); // for the journal view and the settings store
 
@@ -72,6 +74,7 @@ public:
 signals:
     void faultChanged(const QString &fault); // empty again when it recovers
     void written();                          // after each commit of events
+    void setAside(const QString &path);      // a damaged file was renamed to path
 
 private:
     bool flush();

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "app/mainwindow.h"
+#include "config/stationsettings.h"
 #include "forms/panelcolumn.h"
 #include "forms/serialportform.h"
 #include "serial/linkmemory.h"
@@ -68,6 +69,7 @@ IsolatedSettings::IsolatedSettings()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    QSettings::setPath(StationSettings::format(), QSettings::UserScope, dir.path());
     // The login-start entry and anything else kept under the user's config folder.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
 }

@@ -1,13 +1,18 @@
 #include "app/windowsetup.h"
+#include "config/stationsettings.h"
+#include "site/sitesettings.h"
 #include "testsupport.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 class TestCommandLine : public QObject
 {
@@ -24,6 +29,11 @@ private slots:
         environment.insert("QT_QPA_PLATFORM", "xcb");
         environment.remove("DISPLAY");
         environment.insert("XDG_CONFIG_HOME", scratch.filePath("config"));
+        // Under the sanitizers the offscreen platform's screen, which Qt never frees, would be
+        // reported at each exit of a whole station; this process checks the station's own
+        // allocations with the platform made first (makeTestApplication).
+        if (environment.contains("ASAN_OPTIONS"))
+            environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
         station.setProcessEnvironment(environment);
     }
     void endsAtOnce_data()
@@ -87,6 +97,77 @@ private slots:
                                      && QFile::exists(folder + "/kestro.db"), 20000);
         station.terminate();
         QVERIFY(station.waitForFinished(10000));
+    }
+    // Logout, shutdown and Ctrl+C end the station as closing its window does: the site told it
+    // left, the database closed whole, the lock released. Meanwhile a second station is
+    // refused and touches nothing in the folder.
+    void aStopSignalEndsItAsClosingTheWindow_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void aStopSignalEndsItAsClosingTheWindow()
+    {
+        QFETCH(int, signal);
+        Broker broker;
+        MqttSubscriber site;
+        QString error;
+        QVERIFY2(broker.start(&error), qPrintable(error));
+        QVERIFY(site.start(broker.port()));
+        SiteSettings settings;
+        settings.enabled = true;
+        settings.host = "127.0.0.1";
+        settings.port = broker.port();
+        settings.station = "s1";
+        QVERIFY(settings.save());
+        QDir config = QFileInfo(StationSettings::open()->fileName()).dir();
+        QVERIFY(config.cdUp());
+        QProcessEnvironment environment = station.processEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_CONFIG_HOME", config.path());
+        QProcess first, second;
+        first.setProcessEnvironment(environment);
+        second.setProcessEnvironment(environment);
+        const QString folder = scratch.filePath(QTest::currentDataTag());
+        // Run as a background job this test ignores SIGINT, and the station would keep to that.
+        std::signal(SIGINT, SIG_DFL);
+        first.start(KESTRO_BINARY_PATH, {"--data-dir", folder});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !site.messages().filter(R"(0 1 kestro/s1/status {"online":true)").isEmpty(), 10000);
+
+        const QStringList files = QDir(folder).entryList(QDir::Files);
+        second.start(KESTRO_BINARY_PATH, {"--data-dir", folder});
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitCode(), 1);
+        QCOMPARE(second.readAllStandardError(),
+                 "kestro: another station runs on " + folder.toLocal8Bit() + "\n");
+        QCOMPARE(QDir(folder).entryList(QDir::Files), files);
+
+        QVERIFY(::kill(static_cast<pid_t>(first.processId()), signal) == 0);
+        QVERIFY(first.waitForFinished(2000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        QTRY_VERIFY(site.messages().contains(R"(0 1 kestro/s1/status {"online":false})"));
+        for (const char *left : {"kestro.lock", "kestro.db-wal", "kestro.db-shm"})
+            QVERIFY2(!QFile::exists(folder + '/' + left), left);
+        QVERIFY(QFile::exists(folder + "/kestro.db"));
+        QVERIFY(SiteSettings().save());
+    }
+    // Past SQLite's path limit (512 bytes) the folder can be made but its database not opened.
+    void aFolderWhoseDatabaseCannotOpenIsRefused()
+    {
+        QProcessEnvironment environment = station.processEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        station.setProcessEnvironment(environment);
+        const QString folder = scratch.path() + QString('/' + QString(99, 'd')).repeated(6);
+        station.start(KESTRO_BINARY_PATH, {"--data-dir", folder});
+        QVERIFY(station.waitForFinished(10000));
+        QCOMPARE(station.exitCode(), 2);
+        QCOMPARE(station.readAllStandardError(), "kestro: cannot open the database in data folder "
+                     + folder.toLocal8Bit() + ": unable to open database file\n");
+        QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList());
     }
 };
 

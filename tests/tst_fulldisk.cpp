@@ -2,18 +2,28 @@
 // left half written, the operator is told, and everything goes on once space returns.
 
 #include "app/mainwindow.h"
+#include "config/stationsettings.h"
+#include "forms/alarmform.h"
 #include "forms/mainwindowform.h"
 #include "forms/panelcolumn.h"
 #include "history/historycsv.h"
 #include "history/historyrecord.h"
 #include "history/historywritestatus.h"
+#include "monitor/alarm.h"
+#include "monitor/alarmhandling.h"
+#include "monitor/alarmsound.h"
+#include "site/sitedialog.h"
+#include "site/sitesettings.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 
@@ -24,6 +34,7 @@ class tst_fulldisk : public QObject
 private slots:
     void stationCarriesOnWhileFull();
     void aRunOfFailuresIsLoggedOnce();
+    void settingsStayWhenTheyCannotBeWritten();
 };
 
 void tst_fulldisk::stationCarriesOnWhileFull()
@@ -111,6 +122,56 @@ void tst_fulldisk::aRunOfFailuresIsLoggedOnce()
     QCOMPARE(status.take(HistoryStore::MinuteResult(), at.addSecs(120)), QString());
     QCOMPARE(status.take({true, false, false, QString()}, at.addSecs(180)),
              "2026-03-02 08:03:00 history: 历史记录恢复写入");
+}
+
+void tst_fulldisk::settingsStayWhenTheyCannotBeWritten()
+{
+    SmallDisk disk(1);
+    QVERIFY2(disk.isMounted(), "mounting a tmpfs needs root");
+    // The settings on the small disk from here on: no case after this one reads them.
+    QSettings::setPath(StationSettings::format(), QSettings::UserScope, disk.path());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/kestro-test-bus");
+    SiteSettings site;
+    site.host = QStringLiteral("broker.plant.example");
+    site.station = QStringLiteral("一号站");
+    QVERIFY(site.save());
+    const QString path = disk.path() + QStringLiteral("/Kestro/station.conf");
+    const QByteArray before = fileBytes(path);
+    QTemporaryDir data;
+    MainWindow window(nullptr, data.path());
+    auto faults = [&] {
+        const auto *label = window.findChild<QLabel *>("station_faults");
+        return label->isHidden() ? QString() : label->text();
+    };
+    SiteDialog dialog;
+    QSignalSpy applied(&dialog, &SiteDialog::settingsApplied);
+    OutputCapture errors(stderr);
+
+    QVERIFY(disk.fill(4096));
+    window.alarmRecords()->form()->checkBox_sound->click();
+    dialog.findChild<QLineEdit *>("site_host")->setText("other.example");
+    dialog.findChild<QPushButton *>("site_apply")->click();
+    QCOMPARE(fileBytes(path), before);
+    QCOMPARE(QDir(disk.path() + "/Kestro").entryList(QDir::Files | QDir::Hidden),
+             QStringList{"station.conf"});
+    QCOMPARE(faults(), QStringLiteral("设置无法保存：磁盘空间不足"));
+    QCOMPARE(dialog.findChild<QLabel *>("site_message")->text(),
+             QStringLiteral("设置无法保存：磁盘空间不足，远程发布仍按原设置运行"));
+    QCOMPARE(applied.count(), 0);
+    QVERIFY(!window.alarmHandlingOf()->sound()->isEnabled());
+
+    disk.release();
+    dialog.findChild<QPushButton *>("site_apply")->click();
+    QCOMPARE(applied.count(), 1);
+    QCOMPARE(faults(), QString());
+    QCOMPARE(errors.text().count(QStringLiteral("settings: 设置无法保存：磁盘空间不足").toLocal8Bit()), 1);
+    // Read by Qt's own format, from a copy it has not seen: the sound switched off while full
+    // went out with this write.
+    QVERIFY(QFile::copy(path, disk.path() + "/copy.ini"));
+    const QSettings written(disk.path() + "/copy.ini", QSettings::IniFormat);
+    QCOMPARE(written.value("alarm/sound").toString(), QStringLiteral("false"));
+    QCOMPARE(written.value("site/host").toString(), QStringLiteral("other.example"));
+    QCOMPARE(written.value("site/station").toString(), QStringLiteral("一号站"));
 }
 
 KESTRO_TEST_MAIN(tst_fulldisk)

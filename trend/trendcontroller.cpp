@@ -1,9 +1,9 @@
 #include "trend/trendcontroller.h"
 
+#include "config/stationsettings.h"
 #include "trend/trendtime.h"
 #include "trend/trendwindow.h"
 
-#include <QSettings>
 #include <QSysInfo>
 #include <QWidget>
 
@@ -134,13 +134,13 @@ void TrendController::ensureWindow()
     trendWindow->setExportDirectory(directory);
     connect(trendWindow, &TrendWindow::showRequested, this, &TrendController::showChosen);
 
-    const QSettings settings(QStringLiteral("Kestro"), QStringLiteral("station"));
-    trendWindow->setDeviceText(settings.value(kDevicesKey, QStringLiteral("1")).toString());
-    const int preset = settings.value(kRangeKey, TrendWindow::kDefaultPreset).toInt();
+    const auto settings = StationSettings::open();
+    trendWindow->setDeviceText(settings->value(kDevicesKey, QStringLiteral("1")).toString());
+    const int preset = settings->value(kRangeKey, TrendWindow::kDefaultPreset).toInt();
     qint64 fromMs = 0, toMs = 0;
     if (preset == TrendWindow::kCustom
-        && TrendTime::parseStamp(settings.value(kFromKey).toString(), &fromMs)
-        && TrendTime::parseStamp(settings.value(kToKey).toString(), &toMs)) {
+        && TrendTime::parseStamp(settings->value(kFromKey).toString(), &fromMs)
+        && TrendTime::parseStamp(settings->value(kToKey).toString(), &toMs)) {
         trendWindow->setRangeShown(fromMs, toMs);
         trendWindow->setPreset(TrendWindow::kCustom);
     } else {
@@ -307,11 +307,12 @@ void TrendController::loaded(const TrendLoad &load)
 
 void TrendController::remember() const
 {
-    QSettings settings(QStringLiteral("Kestro"), QStringLiteral("station"));
-    settings.setValue(kDevicesKey, trendWindow->deviceText());
-    settings.setValue(kRangeKey, trendWindow->preset());
-    settings.setValue(kFromKey, TrendTime::stamp(wallOf(trendWindow->customFrom())));
-    settings.setValue(kToKey, TrendTime::stamp(wallOf(trendWindow->customTo())));
+    const auto settings = StationSettings::open();
+    settings->setValue(kDevicesKey, trendWindow->deviceText());
+    settings->setValue(kRangeKey, trendWindow->preset());
+    settings->setValue(kFromKey, TrendTime::stamp(wallOf(trendWindow->customFrom())));
+    settings->setValue(kToKey, TrendTime::stamp(wallOf(trendWindow->customTo())));
+    StationSettings::save(*settings);
 }
 
 TrendWindow *TrendController::window() const
