@@ -41,7 +41,8 @@ bool AnswerWindow::close(bool gathering)
     windowOpen = false;
     if (burstsInWindow == 0 && !gathering)
         ++counts.noAnswer;
-    const bool reading = validInWindow == 1;
+    // More arriving behind a valid answer may be the right answer behind a late one.
+    const bool reading = validInWindow == 1 && !gathering;
     silentWindows = reading ? 0 : silentWindows + 1;
     return reading;
 }

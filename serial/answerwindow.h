@@ -29,8 +29,8 @@ public:
     // Bytes that began outside the window and were cut off when it opened.
     void dropPartial() { ++counts.lateDropped; }
 
-    // Closes the window; true when it holds exactly one valid answer. `gathering`
-    // says a burst is still arriving: it will be counted as late, not as no answer.
+    // Closes the window; true when it holds exactly one valid answer and nothing is still
+    // arriving. `gathering` says a burst is: it will be counted as late, not as no answer.
     bool close(bool gathering);
 
     // Closing the port ends the window without a reading and counts nothing.

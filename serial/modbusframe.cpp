@@ -37,12 +37,16 @@ bool ModbusFrame::isAcceptedResponse(const QByteArray &frame)
     return judge(frame) == Verdict::Accepted;
 }
 
+bool ModbusFrame::beginsWithResponse(const QByteArray &bytes)
+{
+    return bytes.size() >= kResponseSize &&
+           static_cast<quint8>(bytes.at(1)) == kReadInputRegisters &&
+           static_cast<quint8>(bytes.at(2)) == kResponseByteCount;
+}
+
 ModbusFrame::Verdict ModbusFrame::judge(const QByteArray &frame)
 {
-    if (frame.size() != kResponseSize)
-        return Verdict::BadFrame;
-    if (static_cast<quint8>(frame.at(1)) != kReadInputRegisters ||
-        static_cast<quint8>(frame.at(2)) != kResponseByteCount)
+    if (frame.size() != kResponseSize || !beginsWithResponse(frame))
         return Verdict::BadFrame;
     const quint16 expected = crc16(frame.constData(), kResponseSize - 2);
     const quint16 received = static_cast<quint16>(static_cast<quint8>(frame.at(203)) |

@@ -28,6 +28,9 @@ public:
     // Exactly 205 bytes, function 0x04, byte count 200 and an intact CRC. The address is
     // not checked: the concentrator's answer is trusted to come from the polled unit.
     static bool isAcceptedResponse(const QByteArray &frame);
+    // At least the size its header declares for an answer to our request (function 0x04, byte
+    // count 200), whatever its CRC: the first kResponseSize bytes are the whole of it.
+    static bool beginsWithResponse(const QByteArray &bytes);
     // Accepted as above; BadCrc: right length, function and byte count but a damaged CRC;
     // BadFrame: any other length, function (an exception answer) or byte count.
     static Verdict judge(const QByteArray &frame);

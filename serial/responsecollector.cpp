@@ -1,5 +1,7 @@
 #include "serial/responsecollector.h"
 
+#include "serial/modbusframe.h"
+
 ResponseCollector::ResponseCollector(QObject *parent) : QObject(parent)
 {
     quietTimer.setSingleShot(true);
@@ -20,7 +22,17 @@ void ResponseCollector::append(const QByteArray &bytes)
     if (bytes.isEmpty())
         return;
     appendBounded(buffer, bytes);
-    quietTimer.start();
+    // An answer whose declared size is in goes on at once; bytes behind it begin the next
+    // burst, so an answer that follows hard on another is judged as one of its own.
+    while (ModbusFrame::beginsWithResponse(buffer)) {
+        const QByteArray answer = buffer.left(ModbusFrame::kResponseSize);
+        buffer.remove(0, ModbusFrame::kResponseSize);
+        if (buffer.isEmpty())
+            quietTimer.stop();
+        emit responseCollected(answer);
+    }
+    if (!buffer.isEmpty())
+        quietTimer.start();
 }
 
 void ResponseCollector::reset()

@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QTimer>
 
-// Frames on the line are delimited only by silence, so bytes are gathered until the
-// line has been quiet for a while and then handed on as one response.
+// Frames on the line are delimited by silence, so bytes are gathered until the line has been
+// quiet for a while and then handed on as one response. An answer whose header declares the
+// size asked for is handed on the moment its last byte is in: waiting out the silence after
+// it would only delay it. A short or garbled burst still ends with the silence.
 class ResponseCollector : public QObject
 {
     Q_OBJECT

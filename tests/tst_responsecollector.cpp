@@ -15,6 +15,7 @@ private slots:
     void emitsOnlyAfterTheLineWasQuiet();
     void resetDropsWhatWasGathered();
     void noiseDoesNotGrowTheBufferWithoutBound();
+    void anAnswerOfTheDeclaredSizeIsHandedOnAtOnce();
 };
 
 void ResponseCollectorTest::splitDeliveryWithShortGapsIsOneResponse()
@@ -82,6 +83,40 @@ void ResponseCollectorTest::noiseDoesNotGrowTheBufferWithoutBound()
     const QByteArray collected = spy.at(0).at(0).toByteArray();
     QVERIFY(collected.size() > ResponseCollector::kMaxBuffered);
     QVERIFY(collected.size() <= ResponseCollector::kMaxBuffered + 1);
+}
+
+void ResponseCollectorTest::anAnswerOfTheDeclaredSizeIsHandedOnAtOnce()
+{
+    // Address 1, function 0x04, 200 bytes of registers, then two CRC bytes: 205 in all.
+    QByteArray answer = QByteArray::fromHex("0104c8") + QByteArray(200, '\x11') +
+                        QByteArray::fromHex("abcd");
+    ResponseCollector collector;
+    QSignalSpy spy(&collector, &ResponseCollector::responseCollected);
+
+    // In pieces: handed on with its last byte, no silence waited for.
+    collector.append(answer.left(120));
+    QCOMPARE(spy.count(), 0);
+    collector.append(answer.mid(120));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toByteArray(), answer);
+    QVERIFY(!collector.isCollecting());
+
+    // Two answers in one read are two, and a byte behind an answer waits for the silence.
+    spy.clear();
+    collector.append(answer + answer + '\x00');
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(1).at(0).toByteArray(), answer);
+    QVERIFY(collector.isCollecting());
+    QVERIFY(spy.wait(1000));
+    QCOMPARE(spy.at(2).at(0).toByteArray(), QByteArray(1, '\x00'));
+
+    // Another size declared: the silence ends it, whole.
+    spy.clear();
+    const QByteArray odd = QByteArray::fromHex("0104c7") + answer.mid(3);
+    collector.append(odd);
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(spy.wait(1000));
+    QCOMPARE(spy.at(0).at(0).toByteArray(), odd);
 }
 
 QTEST_GUILESS_MAIN(ResponseCollectorTest)
