@@ -5,6 +5,7 @@
 #include "app/datadirectory.h"
 #include "app/servicelog.h"
 #include "app/stationfaults.h"
+#include "app/throttledtext.h"
 #include "config/stationsettings.h"
 #include "config/devicesettingsfile.h"
 #include "config/savedsettingslines.h"
@@ -29,6 +30,7 @@
 #include "monitor/panelfreshness.h"
 #include "monitor/panelupdate.h"
 #include "monitor/pollingcycle.h"
+#include "serial/pollingpace.h"
 #include "navigation/dialog.h"
 #include "navigation/pagenavigation.h"
 #include "serial/concentratorlink.h"
@@ -96,6 +98,13 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
             [this](const ModbusFrame::Registers &registers) { registerValues = registers; });
     connect(concentratorLink, &ConcentratorLink::stepWithoutReading, this,
             [this]() { registerValues.fill(0); });
+    // Polling fast, an answer is judged as soon as it is on the panels.
+    connect(concentratorLink, &ConcentratorLink::answerSettled, pollingCycle,
+            &PollingCycle::answerSettled);
+    connect(pollingCycle, &PollingCycle::answerApplied, this, &MainWindow::judgeAnswer);
+    connect(pollingCycle, &PollingCycle::cycleDue, this, &MainWindow::pollingTick);
+    pollingCycle->setPace(PollingPace::load());
+    connect(serialPortDialog, &Serial_port::paceChosen, pollingCycle, &PollingCycle::setPace);
     setUpLinkStatus();
     setUpFaults();
 
@@ -130,6 +139,7 @@ void MainWindow::setUpLinkStatus()
     linkCountersLabel->setObjectName(QStringLiteral("link_counters"));
     ui->statusbar->addWidget(linkStateLabel, 1);
     ui->statusbar->addPermanentWidget(linkCountersLabel);
+    linkCountersText = new ThrottledText(linkCountersLabel, this);
     showLinkState(LinkState::Closed);
 
     connect(concentratorLink, &ConcentratorLink::stateChanged, this, &MainWindow::showLinkState);
@@ -168,7 +178,7 @@ void MainWindow::showLinkState(LinkState state)
 
 void MainWindow::showLinkCounters(const LinkCounters &counters)
 {
-    linkCountersLabel->setText(LinkStatusText::countersText(counters));
+    linkCountersText->setText(LinkStatusText::countersText(counters));
 }
 
 void MainWindow::logLinkEvent(const QString &event)
@@ -249,6 +259,21 @@ void MainWindow::on_save_button_clicked()
 void MainWindow::evaluationTick()
 {
     DeviceEvaluation::readPanels(*panelFields, evaluated, currentLineEdit);
+    judgeReadings();
+}
+
+void MainWindow::judgeAnswer(int step)
+{
+    // Only the column the answer filled: the rest was read at the last tick, and the next
+    // tick reads everything again.
+    const PollingCycle::Step &done = PollingCycle::steps()[static_cast<size_t>(step)];
+    DeviceEvaluation::readColumn(*panelFields, done.quantity, done.firstDevice, evaluated,
+                                 currentLineEdit);
+    judgeReadings();
+}
+
+void MainWindow::judgeReadings()
+{
     panelFreshness->mark(evaluated);
     const QDateTime now = QDateTime::currentDateTime();
     // The link first: a lost concentrator explains what follows.

@@ -30,6 +30,7 @@ class MainWindowForm;
 class PanelFields;
 class PanelFreshness;
 class PollingCycle;
+class ThrottledText;
 struct PageMove;
 class QLabel;
 class QLineEdit;
@@ -141,6 +142,9 @@ private:
     void takeInstanceLock();
     void loadDeviceSettings();
     void evaluationTick();
+    // Polling fast: the devices of the answer just applied are judged at once.
+    void judgeAnswer(int step);
+    void judgeReadings();
     void recordHistoryMinute();
     void setUpHistoryTable();
     void recordAlarm(int code, int row, AlarmDetector::Kind kind);
@@ -209,6 +213,7 @@ private:
     ConcentratorLink *concentratorLink = nullptr;
     QLabel *linkStateLabel = nullptr;
     QLabel *linkCountersLabel = nullptr;
+    ThrottledText *linkCountersText = nullptr;
     AlarmHandling *alarmHandling = nullptr;
     QLabel *alarmCountLabel = nullptr;
     QLabel *journalFaultLabel = nullptr;

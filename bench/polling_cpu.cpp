@@ -1,10 +1,17 @@
 // CPU the station spends polling the simulator, and the longest the GUI thread
 // was held up meanwhile. Reports figures only; never fails on time.
-//   bench_polling_cpu [seconds] [--site]   (default 60)
+//   bench_polling_cpu [seconds] [--site] [--fast] [--paced | --usb]   (default 60)
 // --site: the station also publishes everything to a local broker, started here.
+// --fast: polls as fast as the line allows.
+// --paced: the simulator sends its answers a byte at a time, as fast as 9600 baud carries them:
+//          the worst case, a wake-up of the station for every byte.
+// --usb: in pieces of 16 bytes every 17 ms, about 9600 baud as a USB adapter with the usual
+//        16 ms latency timer hands them on.
 
 #include "app/mainwindow.h"
 #include "forms/panelcolumn.h"
+#include "serial/concentratorlink.h"
+#include "serial/pollingpace.h"
 #include "site/sitesettings.h"
 #include "testsupport.h"
 
@@ -21,12 +28,31 @@ int main(int argc, char *argv[])
     // The station remembers the port it opened; keep that away from the real user.
     IsolatedSettings settings;
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 60;
-    const bool site = argc > 2 && QByteArray(argv[2]) == "--site";
+    int seconds = 60;
+    bool site = false;
+    bool fast = false;
+    bool paced = false;
+    bool usb = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--site")
+            site = true;
+        else if (arg == "--fast")
+            fast = true;
+        else if (arg == "--paced")
+            paced = true;
+        else if (arg == "--usb")
+            usb = true;
+        else
+            seconds = arg.toInt();
+    }
     if (seconds <= 0) {
-        std::fprintf(stderr, "usage: %s [seconds] [--site]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [seconds] [--site] [--fast]\n", argv[0]);
         return 2;
     }
+    PollingPace pace;
+    pace.fast = fast;
+    pace.save();
     Broker broker;
     if (site) {
         QString brokerError;
@@ -45,7 +71,12 @@ int main(int argc, char *argv[])
     PtyPair pty;
     Simulator simulator;
     QString error;
-    if (!pty.start(&error) || !simulator.start(pty.concentratorEnd(), {"--seed", "7"}, &error)) {
+    QStringList simulatorOptions = {"--seed", "7"};
+    if (paced)
+        simulatorOptions << "--paced";
+    else if (usb)
+        simulatorOptions << "--fault" << "chunks" << "--chunk-size" << "16" << "--chunk-gap-ms" << "17";
+    if (!pty.start(&error) || !simulator.start(pty.concentratorEnd(), simulatorOptions, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
@@ -74,13 +105,17 @@ int main(int argc, char *argv[])
     QElapsedTimer wall;
     const int warmUpMs = 3000;
     const int probeMs = qMin(seconds, 30) * 1000;
+    int answersAtStart = 0;
+    int answers = 0;
     QTimer::singleShot(warmUpMs, [&]() {
         cpuStart = std::clock();
         wall.start();
+        answersAtStart = window.link()->counters().validAnswers;
     });
     QTimer::singleShot(warmUpMs + seconds * 1000, [&]() {
         cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         wallSeconds = wall.elapsed() / 1000.0;
+        answers = window.link()->counters().validAnswers - answersAtStart;
         sinceTick.start();
         probe.start(10);
     });
@@ -93,6 +128,8 @@ int main(int argc, char *argv[])
             ++online;
     }
     std::printf("polling the simulator for %.1f s of wall time\n", wallSeconds);
+    std::printf("%s pace: %d valid answers, a cycle of 8 every %.2f s\n",
+                fast ? "fast" : "standard", answers, answers ? 8 * wallSeconds / answers : 0.0);
     std::printf("station CPU: %.2f s = %.2f %% of one core\n", cpuSeconds,
                 100.0 * cpuSeconds / wallSeconds);
     std::printf("longest GUI stall seen by a 10 ms probe over %d s: %lld ms\n", probeMs / 1000,

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 
 void SerialPortForm::setupUi(QDialog *dialog)
@@ -30,6 +31,16 @@ void SerialPortForm::setupUi(QDialog *dialog)
     // Four CJK glyphs at a 12 pt default font plus the style's margins need 76 px.
     OpenSerialButton->setGeometry(160, 120, 75, 23);
 
+    // Below the port row, on the backdrop's open space.
+    poll_pace_label = new QLabel(dialog);
+    poll_pace_label->setObjectName(QStringLiteral("poll_pace_label"));
+    poll_pace_label->setGeometry(70, 165, 85, 23);
+    poll_pace_box = new QComboBox(dialog);
+    poll_pace_box->setObjectName(QStringLiteral("poll_pace_box"));
+    poll_pace_box->setGeometry(160, 165, 165, 23);
+    poll_pace_box->addItem(QString());
+    poll_pace_box->addItem(QString());
+
     retranslateUi(dialog);
     QMetaObject::connectSlotsByName(dialog);
 }
@@ -39,4 +50,7 @@ void SerialPortForm::retranslateUi(QDialog *dialog)
     dialog->setWindowTitle(QCoreApplication::translate("Serial_port", "Dialog"));
     pushButton->setText(QCoreApplication::translate("Serial_port", "刷新"));
     OpenSerialButton->setText(QCoreApplication::translate("Serial_port", "打开串口"));
+    poll_pace_label->setText(QCoreApplication::translate("Serial_port", "轮询间隔"));
+    poll_pace_box->setItemText(0, QCoreApplication::translate("Serial_port", "标准（每帧1秒）"));
+    poll_pace_box->setItemText(1, QCoreApplication::translate("Serial_port", "尽快"));
 }

@@ -2,6 +2,7 @@
 
 class QComboBox;
 class QDialog;
+class QLabel;
 class QPushButton;
 
 class SerialPortForm
@@ -10,6 +11,8 @@ public:
     QPushButton *pushButton = nullptr; // refresh
     QComboBox *PortBox = nullptr;
     QPushButton *OpenSerialButton = nullptr;
+    QLabel *poll_pace_label = nullptr;
+    QComboBox *poll_pace_box = nullptr; // 标准 or 尽快
 
     void setupUi(QDialog *dialog);
     void retranslateUi(QDialog *dialog);

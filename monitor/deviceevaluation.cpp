@@ -16,26 +16,45 @@ QString fieldText(const PanelFields &fields, const char *prefix, int device,
 
 } // namespace
 
+void DeviceEvaluation::readField(const PanelFields &fields, PanelQuantity quantity, int device,
+                                 DeviceReadings &readings, QLineEdit *&currentLineEdit)
+{
+    const QString text = fieldText(fields, panelPrefix(quantity), device, currentLineEdit);
+    const size_t index = static_cast<size_t>(device - 1);
+    switch (quantity) {
+    case PanelQuantity::Temperature:
+        readings.deviceTemperature[index] = temperatureValue(text);
+        break;
+    case PanelQuantity::Voltage:
+        readings.deviceVoltage[index] = voltageValue(text);
+        break;
+    case PanelQuantity::Current:
+        readings.deviceCurrent[index] = currentValue(text);
+        break;
+    case PanelQuantity::Status:
+        readings.deviceStatusText[index] = text;
+        break;
+    }
+}
+
 void DeviceEvaluation::readPanels(const PanelFields &fields, DeviceReadings &readings,
                                   QLineEdit *&currentLineEdit)
 {
     const int half = kDevices / 2;
     for (int i = 1; i <= half; ++i) {
-        for (int device : {i, i + half}) {
-            readings.deviceTemperature[device - 1] = temperatureValue(
-                fieldText(fields, PanelPrefix::Temperature, device, currentLineEdit));
-        }
-        for (int device : {i, i + half}) {
-            readings.deviceVoltage[device - 1] =
-                voltageValue(fieldText(fields, PanelPrefix::Voltage, device, currentLineEdit));
-        }
-        for (int device : {i, i + half}) {
-            readings.deviceCurrent[device - 1] =
-                currentValue(fieldText(fields, PanelPrefix::Current, device, currentLineEdit));
-        }
-        for (int device : {i, i + half}) {
-            readings.deviceStatusText[device - 1] =
-                fieldText(fields, PanelPrefix::Status, device, currentLineEdit);
+        for (PanelQuantity quantity : {PanelQuantity::Temperature, PanelQuantity::Voltage,
+                                       PanelQuantity::Current, PanelQuantity::Status}) {
+            for (int device : {i, i + half})
+                readField(fields, quantity, device, readings, currentLineEdit);
         }
     }
+}
+
+void DeviceEvaluation::readColumn(const PanelFields &fields, PanelQuantity quantity,
+                                  int firstDevice, DeviceReadings &readings,
+                                  QLineEdit *&currentLineEdit)
+{
+    for (int device = firstDevice; device < firstDevice + kDevices / 2 && device <= kDevices;
+         ++device)
+        readField(fields, quantity, device, readings, currentLineEdit);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/devicereadings.h"
+#include "monitor/panelquantity.h"
 
 #include <QString>
 
@@ -21,4 +22,11 @@ public:
     // Reads all 800 value fields, devices i and i + 100 side by side.
     // currentLineEdit receives each field as it is read.
     static void readPanels(const PanelFields &fields, DeviceReadings &readings, QLineEdit *&currentLineEdit);
+    // Reads one column of 100 fields, as one answer fills it.
+    static void readColumn(const PanelFields &fields, PanelQuantity quantity, int firstDevice,
+                           DeviceReadings &readings, QLineEdit *&currentLineEdit);
+
+private:
+    static void readField(const PanelFields &fields, PanelQuantity quantity, int device,
+                          DeviceReadings &readings, QLineEdit *&currentLineEdit);
 };

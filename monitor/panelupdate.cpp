@@ -57,6 +57,10 @@ void PanelUpdate::updateColumn(const PanelFields &fields, PanelQuantity quantity
             continue;
         const QString correction =
             quantity == PanelQuantity::Temperature ? savedCorrectionText(device) : QString();
-        currentLineEdit->setText(text(quantity, registers[k], correction));
+        // The same text again would only lay the field out and paint it anew, and put the
+        // cursor of an operator working in it back to the end.
+        const QString shown = text(quantity, registers[k], correction);
+        if (currentLineEdit->text() != shown)
+            currentLineEdit->setText(shown);
     }
 }

@@ -28,13 +28,15 @@ PollingCycle::PollingCycle(QObject *parent) : QObject(parent)
 {
     stepTimer.setSingleShot(true);
     stepTimer.setTimerType(Qt::PreciseTimer);
-    stepTimer.setInterval(kDefaultStepIntervalMs);
     connect(&stepTimer, &QTimer::timeout, this, &PollingCycle::onWindowClosed);
+    gapTimer.setSingleShot(true);
+    gapTimer.setTimerType(Qt::PreciseTimer);
+    connect(&gapTimer, &QTimer::timeout, this, &PollingCycle::onGapPassed);
 }
 
 void PollingCycle::setStepInterval(int milliseconds)
 {
-    stepTimer.setInterval(milliseconds);
+    stepIntervalMs = milliseconds;
 }
 
 bool PollingCycle::start(quint8 newAddress)
@@ -51,16 +53,40 @@ void PollingCycle::openWindow()
 {
     const Step &step = steps()[static_cast<size_t>(currentStep)];
     // Timer first: a receiver may take a while, the spacing must not stretch.
-    stepTimer.start();
+    closingEarly = false;
+    stepTimer.start(stepIntervalMs);
     emit requestDue(currentStep,
                     ModbusFrame::readInputRegistersRequest(address, step.startRegister));
+}
+
+void PollingCycle::answerSettled()
+{
+    if (!currentPace.fast || currentStep < 0 || !stepTimer.isActive() || closingEarly)
+        return;
+    // From the event loop: the answer is still being handed round where it was decoded.
+    closingEarly = true;
+    stepTimer.start(0);
 }
 
 void PollingCycle::onWindowClosed()
 {
     const int finished = currentStep;
+    const bool answered = closingEarly;
+    closingEarly = false;
     currentStep = finished + 1 < kStepCount ? finished + 1 : -1;
     emit stepElapsed(finished);
+    if (answered)
+        emit answerApplied(finished);
+    if (currentPace.fast)
+        gapTimer.start(currentPace.minGapMs);
+    else if (currentStep >= 0)
+        openWindow();
+}
+
+void PollingCycle::onGapPassed()
+{
     if (currentStep >= 0)
         openWindow();
+    else
+        emit cycleDue();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/panelquantity.h"
+#include "serial/pollingpace.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -8,7 +9,10 @@
 #include <array>
 
 // One pass over all 200 devices: eight read requests, each given its own answer
-// window. Driven by a timer so nothing waits while other events are held up.
+// window. Driven by timers so nothing waits while other events are held up. At the standard
+// pace every window is spent in full and a cycle starts with the polling tick; polling fast,
+// a window closes once its answer is settled, and the next request, of this cycle or the
+// next, follows after the pace's gap.
 class PollingCycle : public QObject
 {
     Q_OBJECT
@@ -31,22 +35,36 @@ public:
     explicit PollingCycle(QObject *parent = nullptr);
 
     void setStepInterval(int milliseconds);
+    void setPace(const PollingPace &pace) { currentPace = pace; }
+    bool isFast() const { return currentPace.fast; }
 
-    bool isRunning() const { return currentStep >= 0; }
+    bool isRunning() const { return currentStep >= 0 || gapTimer.isActive(); }
     // Starts a cycle unless one is running; returns whether it started.
     bool start(quint8 address);
+
+    // The open window's answer is in and nothing else can be mistaken for it.
+    void answerSettled();
 
 signals:
     // The window of `step` opens: its request is to be sent now.
     void requestDue(int step, const QByteArray &frame);
     // The window of `step` has closed: its panels are to be filled now.
     void stepElapsed(int step);
+    // Polling fast, after stepElapsed of a window its answer closed: judge its devices now.
+    void answerApplied(int step);
+    // Polling fast, a cycle has ended and the gap after it has passed: start the next one.
+    void cycleDue();
 
 private:
     void openWindow();
     void onWindowClosed();
+    void onGapPassed();
 
     QTimer stepTimer;
+    QTimer gapTimer;
+    PollingPace currentPace;
+    int stepIntervalMs = kDefaultStepIntervalMs;
+    bool closingEarly = false;
     int currentStep = -1;
     quint8 address = 0;
 };

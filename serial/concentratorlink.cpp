@@ -100,6 +100,7 @@ void ConcentratorLink::startedPolling(const QString &event)
     openedAt = QDateTime::currentDateTime();
     lastValidAnswer = QDateTime();
     guardArmed = false;
+    lastWindowAnswered = false;
     setState(LinkState::Polling, event);
     emit countersChanged(window.counters());
 }
@@ -132,6 +133,7 @@ void ConcentratorLink::send(const QByteArray &frame)
         window.dropPartial();
     collector.reset();
     port->clear(QSerialPort::Input);
+    windowFollowsAnswer = lastWindowAnswered;
     window.open();
     port->write(frame);
 }
@@ -147,6 +149,7 @@ bool ConcentratorLink::closeWindow()
     const bool gathering = collector.isCollecting();
     const bool reading = window.close(gathering);
     guardArmed = !reading || gathering;
+    lastWindowAnswered = !guardArmed;
     if (guardArmed)
         sinceUnansweredWindow.start();
     if (!reading)
@@ -183,6 +186,8 @@ void ConcentratorLink::onBurst(const QByteArray &bytes)
     if (window.take(bytes, &registers) == AnswerWindow::Burst::Decoded) {
         lastValidAnswer = QDateTime::currentDateTime();
         emit answerDecoded(registers);
+        if (windowFollowsAnswer)
+            emit answerSettled();
     }
 }
 
@@ -240,6 +245,7 @@ void ConcentratorLink::endAnswer()
     collector.reset();
     window.abandon();
     guardArmed = false;
+    lastWindowAnswered = false;
 }
 
 void ConcentratorLink::setState(LinkState state, const QString &event)

@@ -67,6 +67,10 @@ public slots:
 
 signals:
     void answerDecoded(const ModbusFrame::Registers &registers);
+    // Follows answerDecoded when the window may close now: its request went out after an
+    // answered window, so no earlier answer can still be on its way to be mistaken for this
+    // one. After a missed window, or first after opening, the window runs its full length.
+    void answerSettled();
     void stepWithoutReading();
     void stateChanged(LinkState state);
     void countersChanged(const LinkCounters &counters);
@@ -97,5 +101,7 @@ private:
     LinkState linkState = LinkState::Closed;
     int guardMs = kDefaultWindowMs * kGuardPercent / 100;
     bool guardArmed = false;
+    bool lastWindowAnswered = false;
+    bool windowFollowsAnswer = false;
     bool lossPending = false;
 };

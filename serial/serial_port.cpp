@@ -22,6 +22,9 @@ Serial_port::Serial_port(QWidget *parent)
     ui->pushButton->setAutoDefault(false);
     ui->OpenSerialButton->setAutoDefault(false);
     connect(ui->PortBox->lineEdit(), &QLineEdit::returnPressed, this, &Serial_port::openTypedPort);
+    ui->poll_pace_box->setCurrentIndex(PollingPace::load().fast ? 1 : 0);
+    connect(ui->poll_pace_box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &Serial_port::choosePace);
 
     mainWindow->serialPort = new QSerialPort;
     probeAvailablePorts();
@@ -72,6 +75,15 @@ void Serial_port::openTypedPort()
 {
     if (!mainWindow->concentratorLink->isPortOpen())
         on_OpenSerialButton_clicked();
+}
+
+void Serial_port::choosePace(int index)
+{
+    // The gap is a hand-kept setting: read afresh, so an edit of the file counts from here.
+    PollingPace pace = PollingPace::load();
+    pace.fast = index == 1;
+    pace.save();
+    emit paceChosen(pace);
 }
 
 void Serial_port::resume(const QString &portName)

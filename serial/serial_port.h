@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/linkstate.h"
+#include "serial/pollingpace.h"
 
 #include <QDialog>
 
@@ -22,6 +23,10 @@ public:
     // Shows the port to be reopened after a restart and hands it to the link.
     void resume(const QString &portName);
 
+signals:
+    // The operator chose how fast to poll; it is in the settings already.
+    void paceChosen(const PollingPace &pace);
+
 public slots:
     // The button always tells whether the port is really open.
     void showPortState(LinkState state);
@@ -34,6 +39,7 @@ private slots:
 private:
     void probeAvailablePorts();
     void openTypedPort();
+    void choosePace(int index);
 
     SerialPortForm *ui;
     MainWindow *mainWindow;

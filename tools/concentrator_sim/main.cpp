@@ -306,6 +306,8 @@ void Server::handle(const std::uint8_t *req, int length)
         return;
     }
 
+    if (opt_.turnaround_ms > 0 && !pause_ms(opt_.turnaround_ms))
+        return;
     readings_.advance(Clock::now());
     readings_.store(map_->tab_input_registers, opt_.overrides);
 

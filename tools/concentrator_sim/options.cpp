@@ -54,6 +54,8 @@ const char kUsage[] =
     "  --late-ms N            0..600000 (default 1500)\n"
     "  --chunk-size N         1..256 (default 50)\n"
     "  --chunk-gap-ms N       0..60000 (default 30)\n"
+    "  --turnaround-ms N      0..60000 (default 0): wait this long before each\n"
+    "                         answer, as a real device takes a moment to reply\n"
     "  --paced                send every read response at the byte rate of a\n"
     "                         9600 baud 8N1 line (about 214 ms for 100 registers)\n"
     "                         instead of all at once\n"
@@ -90,6 +92,7 @@ enum OptionId {
     kOptLateMs,
     kOptChunkSize,
     kOptChunkGapMs,
+    kOptTurnaroundMs,
     kOptPaced,
     kOptVerbose,
     kOptHelp,
@@ -236,6 +239,7 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
         {"late-ms", required_argument, nullptr, kOptLateMs},
         {"chunk-size", required_argument, nullptr, kOptChunkSize},
         {"chunk-gap-ms", required_argument, nullptr, kOptChunkGapMs},
+        {"turnaround-ms", required_argument, nullptr, kOptTurnaroundMs},
         {"paced", no_argument, nullptr, kOptPaced},
         {"verbose", no_argument, nullptr, kOptVerbose},
         {"help", no_argument, nullptr, kOptHelp},
@@ -295,6 +299,9 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
             break;
         case kOptChunkGapMs:
             ok = parse_int(arg, 0, 60000, out.chunk_gap_ms);
+            break;
+        case kOptTurnaroundMs:
+            ok = parse_int(arg, 0, 60000, out.turnaround_ms);
             break;
         case kOptPaced:
             out.paced = true;

@@ -34,6 +34,7 @@ struct Options {
     int late_ms = 1500;
     int chunk_size = 50;
     int chunk_gap_ms = 30;
+    int turnaround_ms = 0;
     bool paced = false;
     bool verbose = false;
 };
