@@ -1,5 +1,8 @@
 #include "forms/serialportform.h"
 
+#include "forms/formwidgets.h"
+
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -32,9 +35,9 @@ void SerialPortForm::setupUi(QDialog *dialog)
     OpenSerialButton->setGeometry(160, 120, 75, 23);
 
     // Below the port row, on the backdrop's open space.
-    poll_pace_label = new QLabel(dialog);
-    poll_pace_label->setObjectName(QStringLiteral("poll_pace_label"));
-    poll_pace_label->setGeometry(70, 165, 85, 23);
+    // White on the backdrop, as the main window's labels are.
+    poll_pace_label = FormWidgets::whiteLabel(dialog, "poll_pace_label", QRect(70, 165, 85, 23),
+                                              QApplication::font().pointSize());
     poll_pace_box = new QComboBox(dialog);
     poll_pace_box->setObjectName(QStringLiteral("poll_pace_box"));
     poll_pace_box->setGeometry(160, 165, 165, 23);
