@@ -418,12 +418,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    SiteSettings site;
-    site.enabled = true;
-    site.host = QStringLiteral("127.0.0.1");
-    site.port = broker.port();
-    site.station = QStringLiteral("bench");
-    site.save();
+    publishToBroker(broker, QStringLiteral("bench"));
 
     bool complete = true;
     if (paces != QLatin1String("fast"))

@@ -60,12 +60,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "%s\n", qPrintable(brokerError));
             return 1;
         }
-        SiteSettings siteSettings;
-        siteSettings.enabled = true;
-        siteSettings.host = QStringLiteral("127.0.0.1");
-        siteSettings.port = broker.port();
-        siteSettings.station = QStringLiteral("bench");
-        siteSettings.save();
+        publishToBroker(broker, QStringLiteral("bench"));
     }
 
     PtyPair pty;

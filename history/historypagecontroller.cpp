@@ -13,13 +13,6 @@
 #include <QTableWidget>
 #include <QtConcurrent/QtConcurrentRun>
 
-namespace {
-
-constexpr int kFirstDevice = 1;
-constexpr int kLastDevice = 200;
-
-} // namespace
-
 HistoryPageController::HistoryPageController(const Widgets &widgets, const QString &dataDirectory,
                                              QObject *parent)
     : QObject(parent), page(widgets), dataDir(dataDirectory)
@@ -121,7 +114,9 @@ int HistoryPageController::chosenDevice() const
 {
     bool ok = false;
     const int device = page.deviceEdit->text().toInt(&ok, 10);
-    return ok && device >= kFirstDevice && device <= kLastDevice ? device : 0;
+    return ok && device >= HistoryQuery::kFirstDevice && device <= HistoryQuery::kLastDevice
+               ? device
+               : 0;
 }
 
 QDateTime HistoryPageController::chosenFrom() const

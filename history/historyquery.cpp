@@ -19,8 +19,6 @@ namespace {
 constexpr int kDays = HistoryStore::kDays;
 constexpr int kStampLength = 19;
 constexpr int kNumbers = 1000; // every three-digit device text
-constexpr int kFirstDevice = 1;
-constexpr int kLastDevice = 200;
 constexpr int kStretchBytes = 1 << 20;
 
 const char *const kDayFailures[kDays] = {
@@ -63,11 +61,12 @@ public:
         : Target(head, tail)
     {
         for (const int device : devices) {
-            if (device >= kFirstDevice && device <= kLastDevice)
+            if (device >= HistoryQuery::kFirstDevice && device <= HistoryQuery::kLastDevice)
                 wanted[device] = true;
         }
         if (devices.isEmpty())
-            std::fill(wanted + kFirstDevice, wanted + kLastDevice + 1, true);
+            std::fill(wanted + HistoryQuery::kFirstDevice, wanted + HistoryQuery::kLastDevice + 1,
+                      true);
     }
 
     // The device number a record with this device text is taken for, or -1 when it is not

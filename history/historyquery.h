@@ -16,6 +16,8 @@ class HistoryQuery
 public:
     static constexpr int kResultSlots = 10080;
     static constexpr int kProgressEnd = 10079;
+    static constexpr int kFirstDevice = 1;
+    static constexpr int kLastDevice = 200;
 
     struct Result
     {

@@ -17,6 +17,16 @@ void ResponseCollector::appendBounded(QByteArray &buffer, const QByteArray &byte
         buffer.append(bytes.left(room));
 }
 
+QList<QByteArray> ResponseCollector::takeDeclared(QByteArray &buffer)
+{
+    QList<QByteArray> answers;
+    while (ModbusFrame::beginsWithResponse(buffer)) {
+        answers.append(buffer.left(ModbusFrame::kResponseSize));
+        buffer.remove(0, ModbusFrame::kResponseSize);
+    }
+    return answers;
+}
+
 void ResponseCollector::append(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
@@ -24,13 +34,11 @@ void ResponseCollector::append(const QByteArray &bytes)
     appendBounded(buffer, bytes);
     // An answer whose declared size is in goes on at once; bytes behind it begin the next
     // burst, so an answer that follows hard on another is judged as one of its own.
-    while (ModbusFrame::beginsWithResponse(buffer)) {
-        const QByteArray answer = buffer.left(ModbusFrame::kResponseSize);
-        buffer.remove(0, ModbusFrame::kResponseSize);
-        if (buffer.isEmpty())
-            quietTimer.stop();
+    const QList<QByteArray> answers = takeDeclared(buffer);
+    if (buffer.isEmpty())
+        quietTimer.stop();
+    for (const QByteArray &answer : answers)
         emit responseCollected(answer);
-    }
     if (!buffer.isEmpty())
         quietTimer.start();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -22,6 +23,8 @@ public:
     // Appends what still fits under kMaxBuffered + 1 bytes: enough to tell an
     // overlong burst from a whole response without holding all of it.
     static void appendBounded(QByteArray &buffer, const QByteArray &bytes);
+    // Takes from the front of the buffer every answer whose declared size is in.
+    static QList<QByteArray> takeDeclared(QByteArray &buffer);
 
     void append(const QByteArray &bytes);
     // Drops whatever was gathered and forgets any pending quiet period.

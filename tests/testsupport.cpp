@@ -6,6 +6,7 @@
 #include "forms/serialportform.h"
 #include "serial/linkmemory.h"
 #include "serial/serial_port.h"
+#include "site/sitesettings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -475,4 +476,14 @@ QByteArray failuresUnderLocale(const QString &locale, const QString &testFunctio
     const bool passed = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0
         && output.contains(" 0 failed") && !output.contains("Totals: 0 passed");
     return passed ? QByteArray() : output;
+}
+
+bool publishToBroker(const Broker &broker, const QString &station)
+{
+    SiteSettings site;
+    site.enabled = true;
+    site.host = QStringLiteral("127.0.0.1");
+    site.port = broker.port();
+    site.station = station;
+    return site.save();
 }

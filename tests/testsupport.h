@@ -218,3 +218,7 @@ private:
     QProcess process;
     int listenPort = 0;
 };
+
+// The site link of this process's stations on, publishing to the broker as `station`; false
+// when the settings could not be saved.
+bool publishToBroker(const Broker &broker, const QString &station);

@@ -175,12 +175,7 @@ void tst_alarmhandling::lostConcentratorIsAnAlarmNotARecovery()
     QString error;
     QVERIFY2(broker.start(&error), qPrintable(error));
     QVERIFY(subscriber.start(broker.port()));
-    SiteSettings site;
-    site.enabled = true;
-    site.host = "127.0.0.1";
-    site.port = broker.port();
-    site.station = "s1";
-    site.save();
+    QVERIFY(publishToBroker(broker, "s1"));
     const int earlier = journalRows(dataDir.path(), "id").size();
     // 50.5 A at device 3, 85.0 °C at 5, 2100 mV at 9.
     const QStringList concentrator = {"--static", "--register", "30603=5050", "--register",

@@ -115,12 +115,7 @@ private slots:
         QString error;
         QVERIFY2(broker.start(&error), qPrintable(error));
         QVERIFY(site.start(broker.port()));
-        SiteSettings settings;
-        settings.enabled = true;
-        settings.host = "127.0.0.1";
-        settings.port = broker.port();
-        settings.station = "s1";
-        QVERIFY(settings.save());
+        QVERIFY(publishToBroker(broker, "s1"));
         QDir config = QFileInfo(StationSettings::open()->fileName()).dir();
         QVERIFY(config.cdUp());
         QProcessEnvironment environment = station.processEnvironment();
