@@ -1,12 +1,14 @@
 // CPU the station spends polling the simulator, and the longest the GUI thread
 // was held up meanwhile. Reports figures only; never fails on time.
-//   bench_polling_cpu [seconds] [--site] [--fast] [--paced | --usb]   (default 60)
+//   bench_polling_cpu [seconds] [--site] [--fast] [--paced | --usb] [--steady]   (default 60)
 // --site: the station also publishes everything to a local broker, started here.
 // --fast: polls as fast as the line allows.
 // --paced: the simulator sends its answers a byte at a time, as fast as 9600 baud carries them:
 //          the worst case, a wake-up of the station for every byte.
 // --usb: in pieces of 16 bytes every 17 ms, about 9600 baud as a USB adapter with the usual
 //        16 ms latency timer hands them on.
+// --steady: readings that do not change, as most sensors' between two polls; without it the
+//           simulator moves every reading a little at every request.
 
 #include "app/mainwindow.h"
 #include "forms/panelcolumn.h"
@@ -33,6 +35,7 @@ int main(int argc, char *argv[])
     bool fast = false;
     bool paced = false;
     bool usb = false;
+    bool steady = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--site")
@@ -43,6 +46,8 @@ int main(int argc, char *argv[])
             paced = true;
         else if (arg == "--usb")
             usb = true;
+        else if (arg == "--steady")
+            steady = true;
         else
             seconds = arg.toInt();
     }
@@ -67,6 +72,8 @@ int main(int argc, char *argv[])
     Simulator simulator;
     QString error;
     QStringList simulatorOptions = {"--seed", "7"};
+    if (steady)
+        simulatorOptions << "--static";
     if (paced)
         simulatorOptions << "--paced";
     else if (usb)
