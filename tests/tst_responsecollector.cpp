@@ -101,22 +101,13 @@ void ResponseCollectorTest::anAnswerOfTheDeclaredSizeIsHandedOnAtOnce()
     QCOMPARE(spy.at(0).at(0).toByteArray(), answer);
     QVERIFY(!collector.isCollecting());
 
-    // Two answers in one read are two, and a byte behind an answer waits for the silence.
+    // Bytes behind an answer wait for the silence, as any short burst does.
     spy.clear();
-    collector.append(answer + answer + '\x00');
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(spy.at(1).at(0).toByteArray(), answer);
+    collector.append(answer + '\x00');
+    QCOMPARE(spy.count(), 1);
     QVERIFY(collector.isCollecting());
     QVERIFY(spy.wait(1000));
-    QCOMPARE(spy.at(2).at(0).toByteArray(), QByteArray(1, '\x00'));
-
-    // Another size declared: the silence ends it, whole.
-    spy.clear();
-    const QByteArray odd = QByteArray::fromHex("0104c7") + answer.mid(3);
-    collector.append(odd);
-    QCOMPARE(spy.count(), 0);
-    QVERIFY(spy.wait(1000));
-    QCOMPARE(spy.at(0).at(0).toByteArray(), odd);
+    QCOMPARE(spy.at(1).at(0).toByteArray(), QByteArray(1, '\x00'));
 }
 
 QTEST_GUILESS_MAIN(ResponseCollectorTest)
