@@ -34,9 +34,19 @@ version="$(dpkg-deb -f "$deb" Version)"
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' > "$work/files"
 grep -qx /usr/bin/kestro "$work/files" || fail "no /usr/bin/kestro in the package"
 
+# Debian's own checks: no error, no warning, and none of its hardening notes.
+lintian --display-info "$deb" > "$work/lintian" 2>> "$log"
+findings="$(grep -E '^[EW]: |hardening-' "$work/lintian")"
+[ -z "$findings" ] || fail "lintian: $(tr '\n' ';' <<< "$findings")"
+
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "$deb" >> "$log" 2>&1 \
     || fail "apt-get install"
 installed=1
+
+# Relocations bound at start and read-only after it, checked string and memory calls.
+readelf -d /usr/bin/kestro | grep -q BIND_NOW || fail "/usr/bin/kestro is not bound now"
+readelf -l /usr/bin/kestro | grep -q GNU_RELRO || fail "/usr/bin/kestro has no GNU_RELRO"
+nm -D /usr/bin/kestro | grep '_chk@' | grep -vq __stack_chk_fail || fail "/usr/bin/kestro calls no fortified function"
 
 desktop-file-validate /usr/share/applications/kestro.desktop >> "$log" 2>&1 \
     || fail "desktop-file-validate"
