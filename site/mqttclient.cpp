@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -111,6 +112,13 @@ struct MqttClient::Lookup
 int MqttClient::nextBackoff(int retryMs)
 {
     return qMin(retryMs * 2, kLongestRetryMs);
+}
+
+int MqttClient::jittered(int ceilingMs)
+{
+    if (ceilingMs <= kFirstRetryMs)
+        return ceilingMs;
+    return QRandomGenerator::global()->bounded(kFirstRetryMs, ceilingMs + 1);
 }
 
 MqttClient::MqttClient(QObject *parent) : QObject(parent)
@@ -355,6 +363,8 @@ bool MqttClient::configure(QString *reason)
         return false;
     }
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Each message at once: left to Nagle, small ones wait up to 40 ms for company.
+    mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
 
     if (!options.user.isEmpty()) {
         const QByteArray user = options.user.toUtf8();
@@ -534,7 +544,7 @@ void MqttClient::failed(const QString &reason, bool refused)
         log(line);
         lastLogged = line;
     }
-    retryTimer.start(backoffMs);
+    retryTimer.start(jittered(backoffMs));
     backoffMs = nextBackoff(backoffMs);
     emit disconnected(reason);
 }
