@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -112,13 +111,6 @@ struct MqttClient::Lookup
 int MqttClient::nextBackoff(int retryMs)
 {
     return qMin(retryMs * 2, kLongestRetryMs);
-}
-
-int MqttClient::jittered(int ceilingMs)
-{
-    if (ceilingMs <= kFirstRetryMs)
-        return ceilingMs;
-    return QRandomGenerator::global()->bounded(kFirstRetryMs, ceilingMs + 1);
 }
 
 MqttClient::MqttClient(QObject *parent) : QObject(parent)
@@ -544,7 +536,7 @@ void MqttClient::failed(const QString &reason, bool refused)
         log(line);
         lastLogged = line;
     }
-    retryTimer.start(jittered(backoffMs));
+    retryTimer.start(backoffMs);
     backoffMs = nextBackoff(backoffMs);
     emit disconnected(reason);
 }
