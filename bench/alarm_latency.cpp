@@ -1,17 +1,14 @@
-// How long an alarm takes, at each polling pace. A concentrator of this bench's own, on a line
-// paced as 9600 baud is, switches device 5 between 70.0 and 85.0 ℃ every 11 s (limit 80 ℃);
-// the station, in this process, polls it and publishes to a local broker. A subscriber on its
-// own thread and a reader of the journal on another note when each switch arrives. Prints the
-// median and the maximum of: the first answer carrying the new value → journal row, → alarm
-// event at the subscriber, and the change at the concentrator → device message at the
-// subscriber. Figures only; never fails on time.
+// How long an alarm takes, at each polling pace. The simulator, pacing its answers as 9600 baud
+// does, switches device 5 between 70.0 and 85.0 ℃ every 11 s (limit 80 ℃) and says when it
+// first serves each new value; the station, in this process, polls it and publishes to a local
+// broker. A subscriber on its own thread and a reader of the journal on another note when each
+// switch arrives. Prints the median and the maximum of: the first answer carrying the new value
+// → journal row, → alarm event at the subscriber, and the change at the concentrator → device
+// message at the subscriber. Figures only; never fails on time.
 //   bench_alarm_latency [--switches N] [--pace standard|fast|both]   (default 12, both)
 
 #include "app/mainwindow.h"
-#include "serial/concentratorlink.h"
-#include "serial/modbusframe.h"
 #include "serial/pollingpace.h"
-#include "site/sitesettings.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -29,154 +26,43 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <mutex>
-#include <poll.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kSwitchEvery = std::chrono::seconds(11);
-constexpr auto kByteTime = std::chrono::nanoseconds(1000000000LL * 10 / 9600);
-constexpr int kDevice5TemperatureRegister = 30405;
-constexpr int kNormal = 700; // 70.0 ℃
-constexpr int kHot = 850;    // 85.0 ℃
+constexpr int kSwitchEveryMs = 11000;
 
 double msBetween(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-// Device 5 at kNormal in even phases and kHot in odd ones; everything else steady and online.
-class Concentrator
+// When the simulator began a value, and when it first served it.
+struct Served
 {
-public:
-    bool open(const QString &path)
-    {
-        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-        if (fd < 0)
-            return false;
-        termios tio{};
-        tcgetattr(fd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(fd, TCSANOW, &tio);
-        return true;
-    }
-    void start()
-    {
-        began = Clock::now();
-        worker = std::thread([this]() { serve(); });
-    }
-    void stop()
-    {
-        stopping = true;
-        if (worker.joinable())
-            worker.join();
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Clock::time_point switchTime(int phase) const { return began + phase * kSwitchEvery; }
-    static int valueIn(int phase) { return phase % 2 ? kHot : kNormal; }
-
-    // When the first answer carrying phase k's value began to go out, for every phase seen.
-    std::vector<Clock::time_point> served() const
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        return firstServed;
-    }
-    std::vector<Clock::time_point> cycleStarts() const
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        return cycles;
-    }
-
-private:
-    int phaseAt(Clock::time_point t) const
-    {
-        return static_cast<int>((t - began) / kSwitchEvery);
-    }
-
-    quint16 registerValue(int reg, int phase) const
-    {
-        if (reg == kDevice5TemperatureRegister)
-            return static_cast<quint16>(valueIn(phase));
-        if (reg < 30201)
-            return 0x45;  // online
-        if (reg < 30401)
-            return 3600;  // mV
-        if (reg < 30601)
-            return 250;   // 25.0 ℃
-        return 1000;      // 10.00 A
-    }
-
-    void serve()
-    {
-        QByteArray pending;
-        while (!stopping) {
-            pollfd pfd{fd, POLLIN, 0};
-            if (poll(&pfd, 1, 50) <= 0)
-                continue;
-            char bytes[64];
-            const ssize_t n = read(fd, bytes, sizeof bytes);
-            if (n <= 0)
-                continue;
-            pending.append(bytes, static_cast<int>(n));
-            while (pending.size() >= 8) {
-                const QByteArray request = pending.left(8);
-                if (ModbusFrame::crc16(request.constData(), 6) !=
-                    (static_cast<quint8>(request[6]) | static_cast<quint8>(request[7]) << 8)) {
-                    pending.remove(0, 1);
-                    continue;
-                }
-                pending.remove(0, 8);
-                answer((static_cast<quint8>(request[2]) << 8) | static_cast<quint8>(request[3]));
-            }
-        }
-    }
-
-    void answer(int start)
-    {
-        const Clock::time_point now = Clock::now();
-        const int phase = phaseAt(now);
-        QByteArray frame;
-        frame.append(char(1)).append(char(4)).append(char(200));
-        for (int k = 0; k < 100; ++k) {
-            const quint16 value = registerValue(start + k, phase);
-            frame.append(char(value >> 8)).append(char(value & 0xFF));
-        }
-        const quint16 crc = ModbusFrame::crc16(frame);
-        frame.append(char(crc & 0xFF)).append(char(crc >> 8));
-        {
-            std::lock_guard<std::mutex> hold(lock);
-            if (start == 30201)
-                cycles.push_back(now);
-            if (start == 30401 && static_cast<int>(firstServed.size()) == phase)
-                firstServed.push_back(now);
-        }
-        for (int i = 0; i < frame.size() && !stopping; ++i) {
-            std::this_thread::sleep_until(now + kByteTime * i);
-            if (write(fd, frame.constData() + i, 1) != 1)
-                return;
-        }
-    }
-
-    int fd = -1;
-    Clock::time_point began;
-    std::atomic<bool> stopping{false};
-    std::thread worker;
-    mutable std::mutex lock;
-    std::vector<Clock::time_point> firstServed;
-    std::vector<Clock::time_point> cycles;
+    Clock::time_point since, at;
 };
+
+std::vector<Served> servedBy(Simulator &simulator)
+{
+    std::vector<Served> served;
+    for (const QByteArray &line : simulator.output().split('\n')) {
+        long long since = 0, at = 0;
+        if (std::sscanf(line.constData(), "alternate %*d=%*d since %lld served %lld", &since,
+                        &at) == 2)
+            served.push_back({Clock::time_point(std::chrono::nanoseconds(since)),
+                              Clock::time_point(std::chrono::nanoseconds(at))});
+    }
+    return served;
+}
 
 struct Arrival
 {
     Clock::time_point at;
-    QString what; // journal text, alarm event text, or device temperature as text
+    QString what; // "journal 5温度异常", "alarm 5温度异常", "device 85.0"
 };
 
 class Arrivals
@@ -227,7 +113,7 @@ public:
                         if (query.exec()) {
                             while (query.next()) {
                                 lastId = query.value(0).toLongLong();
-                                into->add(query.value(1).toString());
+                                into->add("journal " + query.value(1).toString());
                             }
                         }
                     }
@@ -254,10 +140,9 @@ private:
 class Subscriber
 {
 public:
-    bool start(int port, Arrivals *alarms, Arrivals *devices)
+    bool start(int port, Arrivals *into)
     {
-        alarmArrivals = alarms;
-        deviceArrivals = devices;
+        arrivals = into;
         client = mosquitto_new(nullptr, true, this);
         mosquitto_message_callback_set(client, [](mosquitto *, void *self, const mosquitto_message *m) {
             static_cast<Subscriber *>(self)->take(m);
@@ -283,14 +168,13 @@ private:
         const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
         const QJsonObject json = QJsonDocument::fromJson(payload).object();
         if (QByteArray(message->topic).endsWith("/alarm"))
-            alarmArrivals->add(json.value(QStringLiteral("text")).toString());
+            arrivals->add("alarm " + json.value(QStringLiteral("text")).toString());
         else
-            deviceArrivals->add(QString::number(json.value(QStringLiteral("temperature")).toDouble(), 'f', 1));
+            arrivals->add("device " + QString::number(json.value("temperature").toDouble(), 'f', 1));
     }
 
     mosquitto *client = nullptr;
-    Arrivals *alarmArrivals = nullptr;
-    Arrivals *deviceArrivals = nullptr;
+    Arrivals *arrivals = nullptr;
 };
 
 struct Figures
@@ -317,77 +201,68 @@ bool runPace(QApplication &app, bool fast, int switches, int brokerPort)
     pace.save();
 
     PtyPair pty;
+    Simulator simulator;
     QString error;
-    Concentrator concentrator;
-    if (!pty.start(&error) || !concentrator.open(pty.concentratorEnd())) {
-        std::fprintf(stderr, "no line: %s\n", qPrintable(error));
+    if (!pty.start(&error) ||
+        !simulator.start(pty.concentratorEnd(),
+                         {"--static", "--paced", "--alternate",
+                          QStringLiteral("30405=700,850,%1").arg(kSwitchEveryMs)},
+                         &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
     }
-    Arrivals journal, alarms, devices;
+    Arrivals arrivals;
     Subscriber subscriber;
-    if (!subscriber.start(brokerPort, &alarms, &devices)) {
+    if (!subscriber.start(brokerPort, &arrivals)) {
         std::fprintf(stderr, "the subscriber cannot reach the broker\n");
         return false;
     }
     QTemporaryDir dataDir;
     auto *window = new MainWindow(nullptr, dataDir.path());
     window->show();
-    concentrator.start();
     if (!openPortAsOperator(window, pty.stationEnd())) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(pty.stationEnd()));
         return false;
     }
     JournalWatch watch;
-    watch.start(QDir(dataDir.path()).filePath(QStringLiteral("kestro.db")), &journal);
+    watch.start(QDir(dataDir.path()).filePath(QStringLiteral("kestro.db")), &arrivals);
 
-    const int runMs = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(kSwitchEvery).count() * switches +
-        12000);
-    QTimer::singleShot(runMs, &app, &QApplication::quit);
+    QTimer::singleShot(kSwitchEveryMs * switches + 12000, &app, &QApplication::quit);
     app.exec();
     watch.stop();
-    concentrator.stop();
-    const int validAnswers = window->link()->counters().validAnswers;
     delete window;
 
     Figures figures;
-    const std::vector<Clock::time_point> served = concentrator.served();
+    const std::vector<Served> served = servedBy(simulator);
     for (int phase = 1; phase <= switches; ++phase) {
-        const QString text = phase % 2 ? QStringLiteral("5温度异常") : QStringLiteral("5温度恢复正常");
-        const QString temperature = QString::number(Concentrator::valueIn(phase) / 10.0, 'f', 1);
+        const bool hot = phase % 2;
+        const QString text = hot ? QStringLiteral("5温度异常") : QStringLiteral("5温度恢复正常");
         Clock::time_point at;
         if (phase >= static_cast<int>(served.size())) {
-            ++figures.missing;
+            figures.missing += 3;
             continue;
         }
-        const Clock::time_point answer = served[static_cast<size_t>(phase)];
-        if (journal.first(text, answer, &at))
-            figures.answerToJournal.push_back(msBetween(answer, at));
+        const Served &change = served[static_cast<size_t>(phase)];
+        if (arrivals.first("journal " + text, change.at, &at))
+            figures.answerToJournal.push_back(msBetween(change.at, at));
         else
             ++figures.missing;
-        if (alarms.first(text, answer, &at))
-            figures.answerToSubscriber.push_back(msBetween(answer, at));
+        if (arrivals.first("alarm " + text, change.at, &at))
+            figures.answerToSubscriber.push_back(msBetween(change.at, at));
         else
             ++figures.missing;
-        if (devices.first(temperature, concentrator.switchTime(phase), &at))
-            figures.changeToSubscriber.push_back(msBetween(concentrator.switchTime(phase), at));
+        if (arrivals.first(hot ? "device 85.0" : "device 70.0", change.since, &at))
+            figures.changeToSubscriber.push_back(msBetween(change.since, at));
         else
             ++figures.missing;
     }
-    std::vector<double> cycles;
-    const std::vector<Clock::time_point> starts = concentrator.cycleStarts();
-    // From the second: the first window after opening runs its full length.
-    for (size_t i = 2; i < starts.size(); ++i)
-        cycles.push_back(msBetween(starts[i - 1], starts[i]));
 
     std::printf("%s pace, %d switches of device 5 between 70.0 and 85.0 ℃ (limit 80):\n",
                 fast ? "fast" : "standard", switches);
     print("answer -> journal row", figures.answerToJournal);
     print("answer -> subscriber (alarm)", figures.answerToSubscriber);
     print("change -> subscriber (device)", figures.changeToSubscriber);
-    print("polling cycle, from the 2nd", cycles);
-    std::printf("  valid answers %d, switches without a figure %d\n", validAnswers,
-                figures.missing);
+    std::printf("  figures missing %d\n", figures.missing);
     return figures.missing == 0;
 }
 

@@ -36,7 +36,6 @@ public:
 
     void setStepInterval(int milliseconds);
     void setPace(const PollingPace &pace) { currentPace = pace; }
-    bool isFast() const { return currentPace.fast; }
 
     bool isRunning() const { return currentStep >= 0 || gapTimer.isActive(); }
     // Starts a cycle unless one is running; returns whether it started.

@@ -57,6 +57,8 @@ public:
     ~Simulator();
     bool start(const QString &device, const QStringList &options, QString *error);
     void stop();
+    // What it has written to standard output since start() saw it ready.
+    QByteArray output() { return process.readAllStandardOutput(); }
 
 private:
     QProcess process;

@@ -15,7 +15,6 @@ private slots:
     void aRunningCycleIsNotRestarted();
     void stepsAreSpacedByTheInterval();
     void addressIsTakenAtTheStartOfEachCycle();
-    void fastPaceGoesOnAfterEachSettledAnswer();
 };
 
 void PollingCycleTest::stepTableCoversEveryBlockOnce()
@@ -111,41 +110,6 @@ void PollingCycleTest::addressIsTakenAtTheStartOfEachCycle()
     QCOMPARE(addresses.size(), 16);
     QCOMPARE(addresses.count(7), 8);
     QCOMPARE(addresses.count(0), 8);
-}
-
-void PollingCycleTest::fastPaceGoesOnAfterEachSettledAnswer()
-{
-    PollingCycle cycle;
-    cycle.setStepInterval(1000);
-    cycle.setPace({true, 40});
-    QElapsedTimer clock;
-    QList<qint64> sentAt;
-    QList<int> applied;
-    int cyclesDue = 0;
-    // Every other window gets its answer; the rest run their whole second.
-    connect(&cycle, &PollingCycle::requestDue, [&](int step, const QByteArray &) {
-        sentAt << clock.elapsed();
-        if (step % 2 == 0)
-            cycle.answerSettled();
-    });
-    connect(&cycle, &PollingCycle::answerApplied, [&](int step) { applied << step; });
-    connect(&cycle, &PollingCycle::cycleDue, [&]() {
-        ++cyclesDue;
-        QVERIFY(cycle.start(1));
-    });
-    clock.start();
-    QVERIFY(cycle.start(1));
-    QTRY_VERIFY_WITH_TIMEOUT(sentAt.size() >= 10, 15000);
-    QCOMPARE(cyclesDue, 1);
-    QCOMPARE(applied.mid(0, 5), QList<int>({0, 2, 4, 6, 0}));
-    for (int i = 1; i < 10; ++i) {
-        const qint64 gap = sentAt[i] - sentAt[i - 1];
-        // An answered window closes at once, an unanswered one after its second; the
-        // pace's gap follows either.
-        const qint64 least = (i - 1) % 2 == 0 ? 40 : 1040;
-        QVERIFY2(gap >= least - 1 && gap < least + 900,
-                 qPrintable(QStringLiteral("request %1 after %2 ms").arg(i).arg(gap)));
-    }
 }
 
 QTEST_GUILESS_MAIN(PollingCycleTest)

@@ -231,7 +231,7 @@ bool is_device_loss(int error)
 class Server {
 public:
     Server(modbus_t *ctx, modbus_mapping_t *map, const Options &opt, Readings &readings)
-        : ctx_(ctx), map_(map), opt_(opt), readings_(readings)
+        : ctx_(ctx), map_(map), opt_(opt), readings_(readings), overrides_(opt.overrides)
     {
     }
 
@@ -244,8 +244,12 @@ private:
 
     modbus_t *ctx_;
     modbus_mapping_t *map_;
+    void alternate(int start, int count);
+
     const Options &opt_;
     Readings &readings_;
+    Overrides overrides_;
+    int served_ = -1;
 };
 
 int Server::serve()
@@ -309,7 +313,9 @@ void Server::handle(const std::uint8_t *req, int length)
     if (opt_.turnaround_ms > 0 && !pause_ms(opt_.turnaround_ms))
         return;
     readings_.advance(Clock::now());
-    readings_.store(map_->tab_input_registers, opt_.overrides);
+    if (function == kReadInputRegisters && length >= 6)
+        alternate((req[2] << 8) | req[3], (req[4] << 8) | req[5]);
+    readings_.store(map_->tab_input_registers, overrides_);
 
     if (function != kReadInputRegisters) {
         // A device that only serves input registers rejects anything else
@@ -333,6 +339,27 @@ void Server::handle(const std::uint8_t *req, int length)
     trace("%s: %s", describe_request(req).c_str(),
           modes ? ("fault " + describe_faults(modes)).c_str() : "paced reply");
     send_faulty(req, modes);
+}
+
+void Server::alternate(int start, int count)
+{
+    const Alternation &a = opt_.alternate;
+    if (a.reg == 0)
+        return;
+    const Clock::time_point now = Clock::now();
+    const auto phase = (now - g_started) / std::chrono::milliseconds(a.period_ms);
+    const int value = phase % 2 ? a.second : a.first;
+    overrides_.forced[static_cast<std::size_t>(a.reg - kFirstRegister)] = value;
+    if (a.reg < start || a.reg >= start + count || value == served_)
+        return;
+    served_ = value;
+    const auto ns = [](Clock::time_point t) {
+        return static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count());
+    };
+    std::printf("alternate %d=%d since %lld served %lld\n", a.reg, value,
+                ns(g_started + phase * std::chrono::milliseconds(a.period_ms)), ns(now));
+    std::fflush(stdout);
 }
 
 void Server::send_faulty(const std::uint8_t *req, unsigned modes)

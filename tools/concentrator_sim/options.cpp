@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -54,6 +55,10 @@ const char kUsage[] =
     "  --late-ms N            0..600000 (default 1500)\n"
     "  --chunk-size N         1..256 (default 50)\n"
     "  --chunk-gap-ms N       0..60000 (default 30)\n"
+    "  --alternate REG=A,B,MS register REG holds A for MS ms, then B, then A ...;\n"
+    "                         each first answer carrying a new value is told on\n"
+    "                         stdout: \"alternate REG=V since T0 served T1\" (steady\n"
+    "                         clock, ns: when V began, when it first went out)\n"
     "  --turnaround-ms N      0..60000 (default 0): wait this long before each\n"
     "                         answer, as a real device takes a moment to reply\n"
     "  --paced                send every read response at the byte rate of a\n"
@@ -93,6 +98,7 @@ enum OptionId {
     kOptChunkSize,
     kOptChunkGapMs,
     kOptTurnaroundMs,
+    kOptAlternate,
     kOptPaced,
     kOptVerbose,
     kOptHelp,
@@ -172,6 +178,19 @@ bool parse_register(const char *text, Overrides &overrides)
     return true;
 }
 
+bool parse_alternation(const char *text, Alternation &out)
+{
+    int reg = 0, first = -1, second = -1, period = 0;
+    char tail = 0;
+    if (std::sscanf(text, "%d=%d,%d,%d%c", &reg, &first, &second, &period, &tail) != 4)
+        return false;
+    if (reg < kFirstRegister || reg >= kFirstRegister + kRegisterCount || first < 0 ||
+        first > 65535 || second < 0 || second > 65535 || period < 1 || period > 3600000)
+        return false;
+    out = {reg, first, second, period};
+    return true;
+}
+
 bool parse_fault(const char *text, FaultPlan &plan)
 {
     const std::string arg(text);
@@ -240,6 +259,7 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
         {"chunk-size", required_argument, nullptr, kOptChunkSize},
         {"chunk-gap-ms", required_argument, nullptr, kOptChunkGapMs},
         {"turnaround-ms", required_argument, nullptr, kOptTurnaroundMs},
+        {"alternate", required_argument, nullptr, kOptAlternate},
         {"paced", no_argument, nullptr, kOptPaced},
         {"verbose", no_argument, nullptr, kOptVerbose},
         {"help", no_argument, nullptr, kOptHelp},
@@ -302,6 +322,9 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
             break;
         case kOptTurnaroundMs:
             ok = parse_int(arg, 0, 60000, out.turnaround_ms);
+            break;
+        case kOptAlternate:
+            ok = parse_alternation(arg, out.alternate);
             break;
         case kOptPaced:
             out.paced = true;

@@ -23,6 +23,14 @@ private:
     unsigned per_block_[kBlockCount] = {};
 };
 
+// One register between two values, each held for period_ms from the start in turn.
+struct Alternation {
+    int reg = 0; // 0: none
+    int first = 0;
+    int second = 0;
+    int period_ms = 0;
+};
+
 struct Options {
     std::string device;
     int address = 1;
@@ -35,6 +43,7 @@ struct Options {
     int chunk_size = 50;
     int chunk_gap_ms = 30;
     int turnaround_ms = 0;
+    Alternation alternate;
     bool paced = false;
     bool verbose = false;
 };
