@@ -34,8 +34,7 @@ void SerialPortForm::setupUi(QDialog *dialog)
     // Four CJK glyphs at a 12 pt default font plus the style's margins need 76 px.
     OpenSerialButton->setGeometry(160, 120, 75, 23);
 
-    // Below the port row, on the backdrop's open space.
-    // White on the backdrop, as the main window's labels are.
+    // Below the port row, white on the backdrop as the main window's labels are.
     poll_pace_label = FormWidgets::whiteLabel(dialog, "poll_pace_label", QRect(70, 165, 85, 23),
                                               QApplication::font().pointSize());
     poll_pace_box = new QComboBox(dialog);
