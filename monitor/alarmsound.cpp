@@ -5,11 +5,9 @@
 
 #include <QApplication>
 #include <QAudioDeviceInfo>
-#include <QDateTime>
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
-#include <cstdio>
 
 // The tone is made at build time into a bundle of its own inside the static station library;
 // referencing it keeps the linker from dropping it.
@@ -23,14 +21,37 @@ namespace {
 const QString settingKey = QStringLiteral("alarm/sound");
 // Often enough to be noticed, seldom enough that the beeps stay separate on every platform.
 const int beepPeriodMs = 1000;
+// The tone lasts one second; each loop is handed to the output within about 1.05 s of the
+// last, so a longer pause means the output stopped taking it.
+const int loopDueMs = 1500;
+// A new stream first uploads its sample and starts the output.
+const int firstLoopDueMs = 3000;
+// How often a lost output is tried again while the beep stands in.
+const int retryPeriodMs = 5000;
+// Only a finite count is counted down as it plays, which is what the watchdog watches; this
+// one lasts about a day, and the tone is then started again.
+const int loopsPerPlay = 100000;
 
 } // namespace
 
 AlarmSound::AlarmSound(QObject *parent)
     : QObject(parent),
-      enabled(StationSettings::open()->value(settingKey, true).toBool())
+      enabled(StationSettings::open()->value(settingKey, true).toBool()),
+      watchdog(new QTimer(this)),
+      beepTimer(new QTimer(this)),
+      retryTimer(new QTimer(this))
 {
     initialiseToneResource();
+    watchdog->setSingleShot(true);
+    connect(watchdog, &QTimer::timeout, this, &AlarmSound::toneStalled);
+    beepTimer->setObjectName(QStringLiteral("beepTimer"));
+    beepTimer->setInterval(beepPeriodMs);
+    connect(beepTimer, &QTimer::timeout, this, [] { QApplication::beep(); });
+    retryTimer->setInterval(retryPeriodMs);
+    connect(retryTimer, &QTimer::timeout, this, [this] {
+        if (!effect)
+            playTone();
+    });
 }
 
 void AlarmSound::setEnabled(bool on)
@@ -62,62 +83,96 @@ bool AlarmSound::isSounding() const
 
 bool AlarmSound::usesSystemBeep() const
 {
-    return beepTimer != nullptr;
+    return !toneWorks;
 }
 
 void AlarmSound::apply()
 {
     const bool on = isSounding();
-    if (on && !effect && !beepTimer) {
+    if (on && !outputListed) {
+        outputListed = true;
         // Asked once, on the first sound: the answer is quick, but not free on every platform.
-        if (QAudioDeviceInfo::defaultOutputDevice().isNull())
-            fallBackToBeep();
-        else
-            makeEffect();
+        if (QAudioDeviceInfo::defaultOutputDevice().isNull()) {
+            toneWorks = false;
+            static bool logged = false;
+            if (!logged)
+                ServiceLog::write("alarm", QStringLiteral("no audio output, using the system beep"));
+            logged = true;
+        }
     }
-    if (beepTimer) {
-        if (!on)
-            beepTimer->stop();
-        else if (!beepTimer->isActive()) {
+    if (!on) {
+        dropTone();
+        beepTimer->stop();
+        retryTimer->stop();
+    } else if (toneWorks) {
+        beepTimer->stop();
+        retryTimer->stop();
+        if (!effect)
+            playTone();
+    } else {
+        if (!beepTimer->isActive()) {
             QApplication::beep();
             beepTimer->start();
         }
-    } else if (on) {
-        if (!effect->isPlaying())
-            effect->play();
-    } else if (effect) {
-        effect->stop();
+        if (!retryTimer->isActive())
+            retryTimer->start();
     }
 }
 
-void AlarmSound::makeEffect()
+void AlarmSound::playTone()
 {
     effect = new QSoundEffect(this);
-    effect->setLoopCount(QSoundEffect::Infinite);
-    // A device can still refuse the stream after it was listed; that shows only here.
+    effect->setLoopCount(loopsPerPlay);
+    loopsLeft = loopsPerPlay;
+    connect(effect, &QSoundEffect::loopsRemainingChanged, this, &AlarmSound::loopPlayed);
+    // A device can refuse the stream outright; a server that dies says nothing here.
     connect(effect, &QSoundEffect::statusChanged, this, [this] {
-        if (effect && effect->status() == QSoundEffect::Error) {
-            fallBackToBeep();
-            apply();
+        if (effect->status() == QSoundEffect::Error)
+            toneStalled();
+    });
+    connect(effect, &QSoundEffect::playingChanged, this, [this] {
+        if (!effect->isPlaying() && effect->status() != QSoundEffect::Error) {
+            loopsLeft = loopsPerPlay;
+            effect->play();
         }
     });
     effect->setSource(QUrl(QStringLiteral("qrc:/sound/alarm.wav")));
+    effect->play();
+    watchdog->start(firstLoopDueMs);
 }
 
-void AlarmSound::fallBackToBeep()
+void AlarmSound::dropTone()
 {
-    if (effect) {
-        effect->stop();
-        effect->deleteLater();
-        effect = nullptr;
-    }
-    beepTimer = new QTimer(this);
-    beepTimer->setInterval(beepPeriodMs);
-    connect(beepTimer, &QTimer::timeout, this, [] { QApplication::beep(); });
-
-    static bool logged = false;
-    if (logged)
+    watchdog->stop();
+    if (!effect)
         return;
-    logged = true;
-    ServiceLog::write("alarm", QStringLiteral("no audio output, using the system beep"));
+    disconnect(effect, nullptr, this, nullptr);
+    effect->stop();
+    effect->deleteLater();
+    effect = nullptr;
+}
+
+void AlarmSound::loopPlayed()
+{
+    // The count is also set when a play starts; only a loop played out lowers it.
+    const int left = effect->loopsRemaining();
+    if (left >= loopsLeft)
+        return;
+    loopsLeft = left;
+    watchdog->start(loopDueMs);
+    if (!toneWorks) {
+        toneWorks = true;
+        ServiceLog::write("alarm", QStringLiteral("audio output back, using the alarm tone"));
+        apply();
+    }
+}
+
+void AlarmSound::toneStalled()
+{
+    dropTone();
+    if (toneWorks) {
+        toneWorks = false;
+        ServiceLog::write("alarm", QStringLiteral("audio output lost, using the system beep"));
+    }
+    apply();
 }

@@ -6,8 +6,9 @@ class QSoundEffect;
 class QTimer;
 
 // The repeating alarm tone. Nothing of the audio machinery is made until the first alarm
-// sounds, so start-up does not pay for it; without an audio output the system beep repeats
-// instead.
+// sounds, so start-up does not pay for it. The tone is trusted only while its loops are seen
+// to be played out: an audio output that is missing, or that stops taking the tone (its server
+// died), gives the repeating system beep instead, and the tone is tried again until it plays.
 class AlarmSound : public QObject
 {
     Q_OBJECT
@@ -24,16 +25,23 @@ public:
     void setSounding(bool sounding);
     // Making sound now (enabled and sounding).
     bool isSounding() const;
-    // No audio output was found: the system beep repeats instead.
+    // The tone cannot be played: the system beep repeats instead.
     bool usesSystemBeep() const;
 
 private:
     void apply();
-    void makeEffect();
-    void fallBackToBeep();
+    void playTone();
+    void dropTone();
+    void loopPlayed();
+    void toneStalled();
 
     bool enabled;
     bool sounding = false;
+    bool outputListed = false;
+    bool toneWorks = true;
     QSoundEffect *effect = nullptr;
+    int loopsLeft = 0;
+    QTimer *watchdog = nullptr;
     QTimer *beepTimer = nullptr;
+    QTimer *retryTimer = nullptr;
 };

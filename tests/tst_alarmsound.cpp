@@ -51,7 +51,7 @@ void tst_alarmsound::withoutAudioOutputTheBeepRepeats()
     AlarmSound sound;
     sound.setSounding(true);
     QVERIFY(sound.isSounding() && sound.usesSystemBeep());
-    const auto beepTimer = sound.findChild<QTimer *>(); // about once a second
+    const auto beepTimer = sound.findChild<QTimer *>(QStringLiteral("beepTimer")); // about once a second
     QVERIFY(beepTimer && beepTimer->isActive() && !beepTimer->isSingleShot() &&
             beepTimer->interval() >= 500 && beepTimer->interval() <= 2000);
     sound.setSounding(false);
@@ -78,7 +78,7 @@ void tst_alarmsound::settingPersistsAndOffIsSilent()
     sound.setSounding(true); // off must also silence what already sounds
     sound.setEnabled(false);
     QVERIFY(!sound.isSounding());
-    const auto beepTimer = sound.findChild<QTimer *>();
+    const auto beepTimer = sound.findChild<QTimer *>(QStringLiteral("beepTimer"));
     QVERIFY(!beepTimer || !beepTimer->isActive());
     QCOMPARE(QSettings(QStringLiteral("Kestro"), QStringLiteral("station")).value("alarm/sound"),
              QVariant(false));
