@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -111,6 +112,13 @@ struct MqttClient::Lookup
 int MqttClient::nextBackoff(int retryMs)
 {
     return qMin(retryMs * 2, kLongestRetryMs);
+}
+
+int MqttClient::jittered(int ceilingMs)
+{
+    if (ceilingMs <= kFirstRetryMs)
+        return ceilingMs;
+    return QRandomGenerator::global()->bounded(kFirstRetryMs, ceilingMs + 1);
 }
 
 MqttClient::MqttClient(QObject *parent) : QObject(parent)
@@ -536,7 +544,7 @@ void MqttClient::failed(const QString &reason, bool refused)
         log(line);
         lastLogged = line;
     }
-    retryTimer.start(backoffMs);
+    retryTimer.start(jittered(backoffMs));
     backoffMs = nextBackoff(backoffMs);
     emit disconnected(reason);
 }

@@ -42,13 +42,16 @@ public:
     static constexpr int kLastWordMs = 40;
     // The wait after a failed attempt that waited `retryMs`: doubled, at most 30 s.
     static int nextBackoff(int retryMs);
+    // The wait before a retry: drawn between the first retry and the backoff's ceiling, so
+    // that a site's stations do not all come back in the same second after the broker does.
+    static int jittered(int ceilingMs);
 
     explicit MqttClient(QObject *parent = nullptr);
     // Disconnects at once, no last message; a lookup still hanging is left to its thread.
     ~MqttClient() override;
-    // Connects, and after any loss or refusal reconnects with backoff 1 s, 2 s, 4 s ... 30 s,
-    // reset after a successful connection, until stop(). Calling start() again restarts
-    // with the new options.
+    // Connects, and after any loss or refusal reconnects after a wait drawn from 1 s up to a
+    // ceiling of 1 s, 2 s, 4 s ... 30 s, reset after a successful connection, until stop().
+    // Calling start() again restarts with the new options.
     // One lookup at a time: an attempt that comes due while an abandoned one still hangs is
     // made when that one ends.
     void start(const MqttOptions &options);

@@ -58,6 +58,7 @@ SiteDialog::SiteDialog(QWidget *parent)
     tls = new QCheckBox(QStringLiteral("TLS"), this);
     tls->setObjectName(QStringLiteral("site_tls"));
     ca = lineEdit("site_ca", this);
+    ca->setPlaceholderText(tr("留空则用系统信任的证书"));
     caBrowse = button("site_ca_browse", tr("浏览…"), this);
     user = lineEdit("site_user", this);
     password = lineEdit("site_password", this);

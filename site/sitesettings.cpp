@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include <algorithm>
+
 namespace {
 
 const char kGroup[] = "site";
@@ -27,10 +29,14 @@ QString tr(const char *text)
     return QCoreApplication::translate("SiteSettings", text);
 }
 
-// Characters that would split or widen a topic level.
-bool holdsWildcard(const QString &level)
+// One topic level: '/' would split it, '+' and '#' are wildcards, and a space breaks the
+// consumers' scripts and command lines that carry topics.
+bool fitsOneLevel(const QString &level)
 {
-    return level.contains(QLatin1Char('+')) || level.contains(QLatin1Char('#'));
+    return std::none_of(level.cbegin(), level.cend(), [](QChar c) {
+        return c == QLatin1Char('/') || c == QLatin1Char('+') || c == QLatin1Char('#')
+               || c.isSpace();
+    });
 }
 
 } // namespace
@@ -90,22 +96,20 @@ QString SiteSettings::problem() const
     // The station name and the prefix make every topic, so they are checked even while off.
     if (station.trimmed().isEmpty())
         return tr("站名不能为空");
-    if (station.contains(QLatin1Char('/')) || holdsWildcard(station))
-        return tr("站名不能含有 / + #");
+    if (!fitsOneLevel(station.trimmed()))
+        return tr("站名不能含有 / + # 或空格");
     if (prefix.isEmpty())
         return tr("前缀不能为空");
-    if (prefix.startsWith(QLatin1Char('/')) || prefix.endsWith(QLatin1Char('/'))
-        || holdsWildcard(prefix))
-        return tr("前缀不能以 / 开头或结尾，也不能含有 + #");
+    if (!fitsOneLevel(prefix))
+        return tr("前缀不能含有 / + # 或空格");
     if (port < 1 || port > 65535)
         return tr("端口应在 1 到 65535 之间");
     if (!enabled)
         return QString();
     if (host.trimmed().isEmpty())
         return tr("启用远程发布需要填写主机");
-    if (tls && ca.isEmpty())
-        return tr("TLS 需要 CA 文件");
-    if (tls && !QFileInfo(ca).isFile())
+    // Without a CA file the authorities the system trusts verify the broker.
+    if (tls && !ca.isEmpty() && !QFileInfo(ca).isFile())
         return tr("CA 文件不存在：%1").arg(ca);
     return QString();
 }

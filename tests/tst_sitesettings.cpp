@@ -52,7 +52,8 @@ private slots:
     void everyKeyRoundTrips();
     void passwordFileIsOwnerOnlyAndNotInTheSettings();
     void dialogAppliesAndSavesWhatWasTyped();
-    void dialogRefusesTlsWithoutCaFile();
+    void dialogRefusesWhatCannotWork_data();
+    void dialogRefusesWhatCannotWork();
 
 private:
     QTemporaryDir scratch;
@@ -182,18 +183,41 @@ void SiteSettingsTest::dialogAppliesAndSavesWhatWasTyped()
     QVERIFY(!fileBytes(settingsFile()).contains(QByteArray(kPassword)));
 }
 
-void SiteSettingsTest::dialogRefusesTlsWithoutCaFile()
+void SiteSettingsTest::dialogRefusesWhatCannotWork_data()
 {
+    QTest::addColumn<QString>("ca");
+    QTest::addColumn<QString>("station");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("refusal"); // empty: applied
+
+    const QString level = QStringLiteral("不能含有 / + # 或空格");
+    QTest::newRow("no CA file: the system's authorities") << "" << "east" << "works" << "";
+    QTest::newRow("CA file missing") << "none.pem" << "east" << "works" << "CA 文件不存在：";
+    QTest::newRow("prefix of two levels") << "" << "east" << "site/a" << "前缀" + level;
+    QTest::newRow("wildcard in the prefix") << "" << "east" << "a#" << "前缀" + level;
+    QTest::newRow("space in the station") << "" << "一号站 北" << "works" << "站名" + level;
+    QTest::newRow("wildcard in the station") << "" << "st+6" << "works" << "站名" + level;
+}
+
+void SiteSettingsTest::dialogRefusesWhatCannotWork()
+{
+    QFETCH(QString, ca);
+    QFETCH(QString, station);
+    QFETCH(QString, prefix);
+    QFETCH(QString, refusal);
     SiteDialog dialog;
     child<QCheckBox>(&dialog, "site_enabled")->setChecked(true);
     child<QLineEdit>(&dialog, "site_host")->setText(QStringLiteral("10.0.0.5"));
     child<QCheckBox>(&dialog, "site_tls")->setChecked(true);
-    child<QLineEdit>(&dialog, "site_ca")->setText(scratch.filePath(QStringLiteral("none.pem")));
+    child<QLineEdit>(&dialog, "site_ca")->setText(ca.isEmpty() ? ca : scratch.filePath(ca));
+    child<QLineEdit>(&dialog, "site_station")->setText(station);
+    child<QLineEdit>(&dialog, "site_prefix")->setText(prefix);
     QSignalSpy applied(&dialog, &SiteDialog::settingsApplied);
     QTest::mouseClick(child<QPushButton>(&dialog, "site_apply"), Qt::LeftButton);
-    QCOMPARE(applied.count(), 0);
-    QVERIFY(!child<QLabel>(&dialog, "site_message")->text().isEmpty());
-    QCOMPARE(SiteSettings::load().tls, false);
+    const QString shown = child<QLabel>(&dialog, "site_message")->text();
+    QVERIFY2(refusal.isEmpty() ? shown.isEmpty() : shown.startsWith(refusal), qPrintable(shown));
+    QCOMPARE(applied.count(), refusal.isEmpty() ? 1 : 0);
+    QCOMPARE(SiteSettings::load().tls, refusal.isEmpty());
 
     child<QCheckBox>(&dialog, "site_tls")->setChecked(false);
     QCOMPARE(child<QSpinBox>(&dialog, "site_port")->value(), 1883);
