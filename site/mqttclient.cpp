@@ -1,6 +1,7 @@
 #include "site/mqttclient.h"
 
 #include "app/servicelog.h"
+#include "site/mqttreason.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -18,10 +19,6 @@
 #include <thread>
 #include <utility>
 
-#ifndef Q_OS_WIN
-#include <netdb.h>
-#endif
-
 namespace {
 
 constexpr int kTickMs = 1000;
@@ -34,36 +31,6 @@ void initLibrary()
     Q_UNUSED(done);
 }
 
-// The library's and the system's sentences end with a full stop; ours go inside a longer line.
-QString clause(QString text)
-{
-    text = text.trimmed();
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
-}
-
-QString sentence(const char *text)
-{
-    return clause(QString::fromUtf8(text));
-}
-
-// Also right for the socket error numbers the library leaves in errno on Windows.
-QString systemError(int number)
-{
-    return clause(qt_error_string(number));
-}
-
-// The library leaves getaddrinfo's code in errno.
-QString lookupError(int code)
-{
-#ifdef Q_OS_WIN
-    return systemError(code);
-#else
-    return clause(QString::fromLocal8Bit(gai_strerror(code)));
-#endif
-}
-
 // The TLS failure is only told in the log: the library empties OpenSSL's error queue itself.
 // The first complaint says most: "Error: host name verification failed." comes before
 // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed".
@@ -73,7 +40,7 @@ QString tlsComplaint(int level, const char *text)
     if (!(level & MOSQ_LOG_ERR))
         return QString();
     if (line.startsWith(QLatin1String("Error: ")))
-        return clause(line.mid(7));
+        return MqttReason::clause(line.mid(7));
     if (!line.startsWith(QLatin1String("OpenSSL Error")))
         return QString();
     return line.mid(line.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
@@ -242,7 +209,7 @@ void MqttClient::onConnect(mosquitto *, void *self, int rc)
     if (rc == 0)
         client->events.append({Event::Accepted, 0});
     else
-        client->refusal = sentence(mosquitto_connack_string(rc));
+        client->refusal = MqttReason::refused(rc);
 }
 
 void MqttClient::onDisconnect(mosquitto *, void *self, int rc)
@@ -294,8 +261,7 @@ void MqttClient::attempt()
         std::thread(&MqttClient::connectAside, lookup).detach();
     } catch (const std::system_error &threadError) {
         lookup.reset();
-        failed(QStringLiteral("no thread to connect on: ") + QString::fromLocal8Bit(threadError.what()),
-               false);
+        failed(tr("无法启动连接线程：%1").arg(QString::fromLocal8Bit(threadError.what())), false);
     }
 }
 
@@ -326,15 +292,7 @@ void MqttClient::lookedUp(const std::shared_ptr<Lookup> &done)
     adopt(std::exchange(done->mosq, nullptr));
     tlsError = done->tlsError;
     if (done->rc != MOSQ_ERR_SUCCESS) {
-        QString reason;
-        if (done->rc == MOSQ_ERR_ERRNO)
-            reason = systemError(done->number);
-        else if (done->rc == MOSQ_ERR_EAI)
-            reason = lookupError(done->number);
-        else if (done->rc == MOSQ_ERR_TLS && !tlsError.isEmpty())
-            reason = QStringLiteral("TLS: ") + tlsError;
-        else
-            reason = sentence(mosquitto_strerror(done->rc));
+        const QString reason = MqttReason::lost(done->rc, done->number, tlsError);
         dropSession(false);
         failed(reason, done->rc == MOSQ_ERR_TLS);
         return;
@@ -359,7 +317,7 @@ bool MqttClient::configure(QString *reason)
     const QByteArray id = options.clientId.toUtf8();
     mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, nullptr);
     if (!mosq) {
-        *reason = QStringLiteral("no client: ") + systemError(errno);
+        *reason = tr("连接库无法启动：%1").arg(MqttReason::lost(MOSQ_ERR_ERRNO, errno, QString()));
         return false;
     }
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -373,7 +331,7 @@ bool MqttClient::configure(QString *reason)
             mosq, user.constData(), options.password.isEmpty() ? nullptr : password.constData());
         password.fill('\0');
         if (rc != MOSQ_ERR_SUCCESS) {
-            *reason = QStringLiteral("user name not accepted: ") + sentence(mosquitto_strerror(rc));
+            *reason = tr("用户名不被接受：%1").arg(MqttReason::lost(rc, 0, QString()));
             return false;
         }
     }
@@ -382,7 +340,7 @@ bool MqttClient::configure(QString *reason)
         const int rc = mosquitto_will_set(mosq, topic.constData(), options.willPayload.size(),
                                           options.willPayload.constData(), 1, true);
         if (rc != MOSQ_ERR_SUCCESS) {
-            *reason = QStringLiteral("last will not accepted: ") + sentence(mosquitto_strerror(rc));
+            *reason = tr("遗嘱消息不被接受：%1").arg(MqttReason::lost(rc, 0, QString()));
             return false;
         }
     }
@@ -395,14 +353,14 @@ bool MqttClient::configure(QString *reason)
             rc = mosquitto_tls_set(mosq, QFile::encodeName(options.caFile).constData(), nullptr,
                                    nullptr, nullptr, nullptr);
             if (rc != MOSQ_ERR_SUCCESS) {
-                *reason = QStringLiteral("CA file %1 cannot be read").arg(options.caFile);
+                *reason = tr("CA 文件无法读取：%1").arg(options.caFile);
                 return false;
             }
         }
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_tls_opts_set(mosq, kVerifyPeer, nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
-            *reason = QStringLiteral("TLS not available: ") + sentence(mosquitto_strerror(rc));
+            *reason = tr("TLS 不可用：%1").arg(MqttReason::lost(rc, 0, QString()));
             return false;
         }
     }
@@ -526,7 +484,7 @@ void MqttClient::tick()
     const int limitSeconds = qMax(options.keepAliveSeconds, 5);
     if (state == State::Connecting && attemptClock.elapsed() >= limitSeconds * 1000) {
         dropSession(false);
-        failed(QStringLiteral("no answer within %1 s").arg(limitSeconds), false);
+        failed(tr("代理在 %1 秒内无应答").arg(limitSeconds), false);
         return;
     }
     settleAfter(mosquitto_loop_misc(mosq));
@@ -553,11 +511,7 @@ QString MqttClient::lossReason(int rc) const
 {
     if (!refusal.isEmpty())
         return refusal;
-    if (rc == MOSQ_ERR_TLS)
-        return tlsError.isEmpty() ? QStringLiteral("TLS failure") : QStringLiteral("TLS: ") + tlsError;
-    if (rc == MOSQ_ERR_ERRNO && lossErrno != 0)
-        return systemError(lossErrno);
-    return sentence(mosquitto_strerror(rc));
+    return MqttReason::lost(rc, lossErrno, tlsError);
 }
 
 void MqttClient::log(const QString &event) const
