@@ -12,6 +12,8 @@
 #include <netdb.h>
 #endif
 
+// Inside the namespace: the unity build puts this file beside others with helpers of these names.
+namespace MqttReason {
 namespace {
 
 // The library leaves socket errors in errno, as Winsock's numbers on Windows.
@@ -85,6 +87,7 @@ QString tlsReason(const QString &complaint)
 }
 
 } // namespace
+} // namespace MqttReason
 
 QString MqttReason::refused(int connackCode)
 {
