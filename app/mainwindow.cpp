@@ -373,6 +373,12 @@ void MainWindow::setUpAlarmHandling()
     connect(alarmDialog, &Alarm::silenceRequested, this, silence);
     connect(ui->silence_button, &QPushButton::clicked, this, silence);
     connect(alarmDialog, &Alarm::soundEnabledChanged, alarmHandling->sound(), &AlarmSound::setEnabled);
+    // A PC without a speaker makes no system beep: the operator must see that it stands in.
+    AlarmSound *sound = alarmHandling->sound();
+    connect(sound, &AlarmSound::outputChanged, this, [this, sound]() {
+        stationFaults->show("sound", sound->usesSystemBeep()
+                                         ? tr("报警声音：无音频输出，改用系统提示音") : QString());
+    });
     connect(thresholdDialog, &Threshold::deadbandsApplied, this,
             [this](int first, int last, float temperature, float current, int delay) {
                 QString error;

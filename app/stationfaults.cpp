@@ -8,17 +8,26 @@ StationFaults::StationFaults(QObject *parent) : QObject(parent)
 
 void StationFaults::set(const char *source, const QString &text)
 {
+    if (put(source, text))
+        ServiceLog::write(source, text.isEmpty() ? tr("恢复正常") : text);
+}
+
+void StationFaults::show(const char *source, const QString &text)
+{
+    put(source, text);
+}
+
+bool StationFaults::put(const char *source, const QString &text)
+{
     const QString key = QLatin1String(source);
     if (faults.value(key) == text)
-        return;
-    if (text.isEmpty()) {
+        return false;
+    if (text.isEmpty())
         faults.remove(key);
-        ServiceLog::write(source, tr("恢复正常"));
-    } else {
+    else
         faults.insert(key, text);
-        ServiceLog::write(source, text);
-    }
     emit changed(this->text());
+    return true;
 }
 
 QString StationFaults::text() const

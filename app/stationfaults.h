@@ -16,6 +16,8 @@ public:
 
     // `text` for the fault from `source` ("settings", "database", ...); an empty text clears it.
     void set(const char *source, const QString &text);
+    // As set(), for a source that writes its own lines to the log.
+    void show(const char *source, const QString &text);
     // Every present fault, in the order of their sources' names, joined by " │ ".
     QString text() const;
 
@@ -23,5 +25,7 @@ signals:
     void changed(const QString &text);
 
 private:
+    bool put(const char *source, const QString &text);
+
     QMap<QString, QString> faults;
 };

@@ -93,7 +93,7 @@ void AlarmSound::apply()
         outputListed = true;
         // Asked once, on the first sound: the answer is quick, but not free on every platform.
         if (QAudioDeviceInfo::defaultOutputDevice().isNull()) {
-            toneWorks = false;
+            trustTone(false);
             static bool logged = false;
             if (!logged)
                 ServiceLog::write("alarm", QStringLiteral("no audio output, using the system beep"));
@@ -161,7 +161,7 @@ void AlarmSound::loopPlayed()
     loopsLeft = left;
     watchdog->start(loopDueMs);
     if (!toneWorks) {
-        toneWorks = true;
+        trustTone(true);
         ServiceLog::write("alarm", QStringLiteral("audio output back, using the alarm tone"));
         apply();
     }
@@ -171,8 +171,14 @@ void AlarmSound::toneStalled()
 {
     dropTone();
     if (toneWorks) {
-        toneWorks = false;
+        trustTone(false);
         ServiceLog::write("alarm", QStringLiteral("audio output lost, using the system beep"));
     }
     apply();
+}
+
+void AlarmSound::trustTone(bool works)
+{
+    toneWorks = works;
+    emit outputChanged();
 }

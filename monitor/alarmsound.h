@@ -28,12 +28,16 @@ public:
     // The tone cannot be played: the system beep repeats instead.
     bool usesSystemBeep() const;
 
+signals:
+    void outputChanged(); // usesSystemBeep() changed
+
 private:
     void apply();
     void playTone();
     void dropTone();
     void loopPlayed();
     void toneStalled();
+    void trustTone(bool works);
 
     bool enabled;
     bool sounding = false;

@@ -50,9 +50,18 @@
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
+#include <csignal>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #endif
+
+void ChildProcess::setupChildProcess()
+{
+#ifdef Q_OS_LINUX
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+}
 
 std::unique_ptr<QApplication> makeTestApplication(int &argc, char **argv)
 {

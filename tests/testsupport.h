@@ -16,6 +16,14 @@ class MainWindow;
 class QLineEdit;
 class QObject;
 
+// A helper process that is killed when the test process dies, however it dies: one left
+// behind would keep the test's output open and hold CTest up until its own timeout.
+class ChildProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override;
+};
+
 // Collects debug output while alive, so tests can check the station's log lines.
 class MessageCapture
 {
@@ -47,7 +55,7 @@ public:
 
 private:
     QTemporaryDir dir;
-    QProcess socat;
+    ChildProcess socat;
 };
 
 // The concentrator simulator on a device path; stopped when destroyed.
@@ -61,7 +69,7 @@ public:
     QByteArray output() { return process.readAllStandardOutput(); }
 
 private:
-    QProcess process;
+    ChildProcess process;
 };
 
 // A station window polling the concentrator simulator over a fresh pty pair: the fixture of
@@ -155,7 +163,7 @@ public:
 
 private:
     QByteArray read() { return output += process.readAllStandardOutput(); }
-    QProcess process;
+    ChildProcess process;
     QByteArray output;
 };
 
@@ -217,7 +225,7 @@ private:
     bool launch(QString *error);
 
     QTemporaryDir dir;
-    QProcess process;
+    ChildProcess process;
     int listenPort = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,7 +73,7 @@ private:
     QString socket() const { return dir.filePath(QStringLiteral("native")); }
 
     QTemporaryDir dir;
-    QProcess daemon;
+    ChildProcess daemon;
 };
 
 class tst_audiooutputloss : public QObject
@@ -104,6 +105,7 @@ void tst_audiooutputloss::killedServerGivesTheBeepAndTheToneComesBack()
     OutputCapture log(stderr);
 
     AlarmSound sound;
+    QSignalSpy outputChanged(&sound, &AlarmSound::outputChanged);
     sound.setSounding(true);
     QTRY_VERIFY_WITH_TIMEOUT(server.peak(400) > 16000, 6000); // the tone, louder than -6 dBFS
     QVERIFY(!sound.usesSystemBeep());
@@ -127,6 +129,7 @@ void tst_audiooutputloss::killedServerGivesTheBeepAndTheToneComesBack()
     const QByteArray text = log.text();
     QCOMPARE(count(text, "audio output lost, using the system beep"), 1);
     QCOMPARE(count(text, "audio output back, using the alarm tone"), 1);
+    QCOMPARE(outputChanged.count(), 2);
 }
 
 KESTRO_TEST_MAIN(tst_audiooutputloss)

@@ -11,10 +11,12 @@
 #include "trend/trendwindow.h"
 
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QDir>
 #include <QImage>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -120,6 +122,7 @@ private slots:
     void weekTheFilesLostComesFromTheArchive();
     void pictureIsTitled_data();
     void pictureIsTitled();
+    void closedWhileADateIsTypedIn();
 
 private:
     // Runs action and waits for the window to show what it asked for.
@@ -444,6 +447,21 @@ void TrendTest::pictureIsTitled()
     QVERIFY(window->exportPng(path, &error));
     QCOMPARE(window->pictureTitle(), title);
     QVERIFY(QImage(path).height() > window->chart()->height() + 10);
+}
+
+// The station goes while the operator is half-way through a date: the date edit, hidden as
+// the window is destroyed, commits its text and signals. Caught by the sanitizer build.
+void TrendTest::closedWhileADateIsTypedIn()
+{
+    QPointer<TrendWindow> window = controller->window();
+    window->show();
+    auto *from = window->findChild<QDateTimeEdit *>(QStringLiteral("trend_from"));
+    from->setFocus();
+    QTest::keyClick(from, Qt::Key_End);
+    QTest::keyClicks(from, QStringLiteral("\b\b5"));
+    delete controller;
+    controller = nullptr;
+    QVERIFY(window.isNull());
 }
 
 KESTRO_TEST_MAIN(TrendTest)

@@ -158,6 +158,10 @@ TrendWindow::~TrendWindow()
     // The file being written must end whole (or not at all) before the window goes.
     if (csvWriting)
         csvWriting->waitForFinished();
+    // A window destroyed while shown hides its children after this part of it is gone, and a
+    // date edit hidden mid-edit then commits its text and signals.
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
 }
 
 bool TrendWindow::parseDevices(const QString &text, QVector<int> *devices, QString *error)
