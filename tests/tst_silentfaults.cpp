@@ -107,6 +107,7 @@ void tst_silentfaults::damagedDatabaseIsToldForTheRun()
 {
     QTemporaryDir data;
     QVERIFY(writeFileBytes(data.filePath("kestro.db"), QByteArray(8192, 'x')));
+    AlarmSound().setEnabled(false); // where there is no audio output, that is a fault of its own
     MainWindow window(nullptr, data.path());
     QCOMPARE(faults(window), QStringLiteral("报警日志文件损坏，已另建新文件"));
     // What the old file held is not in the new one, however well the new one works.
@@ -125,6 +126,7 @@ void tst_silentfaults::unreadableDeadbandsAreToldUntilRead()
     }
     // Nothing can open a database where a folder stands.
     QVERIFY(QDir(data.path()).mkdir("kestro.db"));
+    AlarmSound().setEnabled(false);
     MainWindow window(nullptr, data.path());
     QCOMPARE(faults(window), QStringLiteral("回差延时设置无法读取，按 0 判断"));
     QCOMPARE(window.alarmHandlingOf()->filters().delaySeconds[4], 0);
