@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-ThrottledText::ThrottledText(QLabel *label, QObject *parent) : QObject(parent), label(label)
+ThrottledText::ThrottledText(QLabel *target, QObject *parent) : QObject(parent), label(target)
 {
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &ThrottledText::show);

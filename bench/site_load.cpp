@@ -158,8 +158,8 @@ void raiseTo(std::atomic<T> &value, T candidate)
 class Station : public QObject
 {
 public:
-    Station(int index, int port, Tally *tally, QObject *parent)
-        : QObject(parent), tally(tally), client(new MqttClient(this)),
+    Station(int index, int port, Tally *counts, QObject *parent)
+        : QObject(parent), tally(counts), client(new MqttClient(this)),
           random(quint32(index) * 7919u + 1)
     {
         name = QStringLiteral("st%1").arg(index, 4, 10, QLatin1Char('0'));
@@ -307,7 +307,7 @@ private:
 class Subscriber
 {
 public:
-    Subscriber(Tally *tally, bool noDelay, int number) : tally(tally)
+    Subscriber(Tally *counts, bool noDelay, int number) : tally(counts)
     {
         const QByteArray id = "site-load-consumer-" + QByteArray::number(number);
         mosq = mosquitto_new(id.constData(), true, this);

@@ -219,7 +219,8 @@ int main(int argc, char *argv[])
                     stationRuns.back().mapMs, stationRuns.back().rssKb / 1024.0,
                     bareRuns.back().mapMs, bareRuns.back().rssKb / 1024.0);
     }
-    std::system(("rm -rf '" + scratch + "'").c_str());
+    if (std::system(("rm -rf '" + scratch + "'").c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", scratch.c_str());
 
     for (const Run &run : stationRuns)
         if (run.mapMs < 0 || run.rssKb < 0)

@@ -39,7 +39,7 @@ class Target
 {
 public:
     // One device text as the history page gives it; any text at all.
-    Target(const QString &device, const QString &head, const QString &tail) : Target(head, tail)
+    Target(const QString &device, const QString &from, const QString &to) : Target(from, to)
     {
         // A record's device text is always three characters.
         impossible = impossible || device.size() != 3;
@@ -57,8 +57,8 @@ public:
         parseAll = !isAscii(device) || device.contains(QChar(0));
     }
 
-    Target(const QVector<int> &devices, const QString &head, const QString &tail)
-        : Target(head, tail)
+    Target(const QVector<int> &devices, const QString &from, const QString &to)
+        : Target(from, to)
     {
         for (const int device : devices) {
             if (device >= HistoryQuery::kFirstDevice && device <= HistoryQuery::kLastDevice)
@@ -110,8 +110,8 @@ public:
     bool impossible = false;
 
 private:
-    Target(const QString &head, const QString &tail)
-        : head(head), tail(tail), codec(DeviceSettingsFile::codec()),
+    Target(const QString &from, const QString &to)
+        : head(from), tail(to), codec(DeviceSettingsFile::codec()),
           tag(codec->fromUnicode(QStringLiteral("#时间:")))
     {
         impossible = head > tail;

@@ -18,8 +18,8 @@ quint8 bit(PanelQuantity quantity)
 
 } // namespace
 
-PanelFreshness::PanelFreshness(const PanelFields &fields, QObject *parent)
-    : QObject(parent), fields(fields)
+PanelFreshness::PanelFreshness(const PanelFields &panels, QObject *parent)
+    : QObject(parent), fields(panels)
 {
     for (PanelQuantity quantity : kQuantities) {
         for (int device = 1; device <= kDevices; ++device) {

@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QMetaType>
 
-ConcentratorLink::ConcentratorLink(QSerialPort *port, QObject *parent)
-    : QObject(parent), port(port)
+ConcentratorLink::ConcentratorLink(QSerialPort *serialPort, QObject *parent)
+    : QObject(parent), port(serialPort)
 {
     qRegisterMetaType<ModbusFrame::Registers>("ModbusFrame::Registers");
     qRegisterMetaType<LinkCounters>("LinkCounters");

@@ -15,8 +15,8 @@ QByteArray offline()
 
 } // namespace
 
-SiteLink::SiteLink(AlarmJournal *journal, QObject *parent)
-    : QObject(parent), journal(journal), client(new MqttClient(this)),
+SiteLink::SiteLink(AlarmJournal *alarmJournal, QObject *parent)
+    : QObject(parent), journal(alarmJournal), client(new MqttClient(this)),
       activePayload(SiteMessages::activeAlarms(0, 0, {}))
 {
     connect(client, &MqttClient::connected, this, &SiteLink::connected);

@@ -99,9 +99,9 @@ double storedValue(const QVariant &value)
 
 } // namespace
 
-JournalModel::JournalModel(const QSqlDatabase &database, const JournalFilter &filter,
+JournalModel::JournalModel(const QSqlDatabase &journalDatabase, const JournalFilter &filter,
                            QObject *parent)
-    : QAbstractTableModel(parent), database(database)
+    : QAbstractTableModel(parent), database(journalDatabase)
 {
     setFilter(filter);
 }

@@ -446,7 +446,7 @@ void MqttSubscriber::stop()
     read();
 }
 
-OutputCapture::OutputCapture(std::FILE *stream) : stream(stream)
+OutputCapture::OutputCapture(std::FILE *captured) : stream(captured)
 {
     file.open();
     std::fflush(stream);

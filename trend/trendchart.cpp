@@ -321,29 +321,29 @@ QColor TrendChart::seriesColour(int index)
     return colours[((index % count) + count) % count];
 }
 
-void TrendChart::setData(const TrendData &data)
+void TrendChart::setData(const TrendData &loaded)
 {
-    shown = data;
+    shown = loaded;
     rebuildItems();
     yFixed = false;
-    range = {double(data.fromMs), double(data.toMs)};
+    range = {double(loaded.fromMs), double(loaded.toMs)};
     if (!(range.second > range.first))
         range.second = range.first + kSmallestSpanMs;
     redraw();
     emit viewChanged(range.first, range.second);
 }
 
-void TrendChart::updateData(const TrendData &data)
+void TrendChart::updateData(const TrendData &loaded)
 {
     const bool showedWhole = range.first <= shown.fromMs && range.second >= shown.toMs;
     const bool showedEnd = range.second >= shown.toMs;
-    const double shift = double(data.toMs - shown.toMs);
+    const double shift = double(loaded.toMs - shown.toMs);
     QPair<double, double> wanted = range;
     if (showedWhole)
-        wanted = {double(data.fromMs), double(data.toMs)};
+        wanted = {double(loaded.fromMs), double(loaded.toMs)};
     else if (showedEnd)
         wanted = {range.first + shift, range.second + shift};
-    shown = data;
+    shown = loaded;
     // Rebuilt every time: a handful of items, and the names and limits may have changed.
     rebuildItems();
     if (wanted != range && wanted.second > wanted.first)
