@@ -1,5 +1,4 @@
 #include "monitor/pollingcycle.h"
-#include "serial/modbusframe.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -51,12 +50,14 @@ void PollingCycleTest::eightRequestsInOrderWithTheirWindows()
     QVERIFY(cycle.start(1));
     QVERIFY(cycle.isRunning());
     QTRY_VERIFY_WITH_TIMEOUT(!cycle.isRunning(), 2000);
+    // Function 04, 100 registers from each block's start as the register table orders them,
+    // unit 1; the CRCs worked out apart from the station's own.
+    const char *const frames[] = {"010475f900643bdc", "010476c10064ba55", "0104778900643bbf",
+                                  "010475310064ba22", "0104765d00647a7b", "010477250064fb9e",
+                                  "010477ed00647a60", "010475950064fbc1"};
     QCOMPARE(events.size(), 16);
     for (int step = 0; step < 8; ++step) {
-        const QByteArray frame = ModbusFrame::readInputRegistersRequest(
-            1, PollingCycle::steps()[static_cast<size_t>(step)].startRegister);
-        QCOMPARE(events[2 * step],
-                 QStringLiteral("request %1 %2").arg(step).arg(QString::fromLatin1(frame.toHex())));
+        QCOMPARE(events[2 * step], QStringLiteral("request %1 %2").arg(step).arg(frames[step]));
         QCOMPARE(events[2 * step + 1], QStringLiteral("elapsed %1").arg(step));
     }
 }
