@@ -2,7 +2,6 @@
 #include "app/mainwindow.h"
 #include "app/windowsetup.h"
 #include "forms/mainwindowform.h"
-#include "forms/panelcolumn.h"
 #include "testsupport.h"
 
 #include <QDateTimeEdit>
@@ -14,6 +13,25 @@
 #include <QTemporaryDir>
 #include <QMainWindow>
 #include <QTest>
+
+namespace {
+
+// The seven panel columns: object-name prefix and x, as the form's table gives them.
+const struct
+{
+    const char *prefix;
+    int x;
+} kColumns[] = {{"lineEdit_a", 140},           {"lineEdit_b", 270},
+                {"lineEdit_voltage_", 400},    {"lineEdit_temperature_", 530},
+                {"lineEdit_temperaturecp_", 660}, {"lineEdit_current_", 790},
+                {"lineEdit_Device_status_", 920}};
+
+QString fieldName(const char *prefix, int device)
+{
+    return QLatin1String(prefix) + QString::number(device);
+}
+
+} // namespace
 
 class FormTest : public QObject
 {
@@ -67,8 +85,8 @@ void FormTest::devicePanelsSitOnTheirPagesAndRows()
     QFETCH(QString, pageName);
     QFETCH(int, row);
 
-    for (const PanelColumn &column : PanelColumn::fields()) {
-        QLineEdit *field = panelField(window, column.prefix, device);
+    for (const auto &column : kColumns) {
+        QLineEdit *field = window->findChild<QLineEdit *>(fieldName(column.prefix, device));
         QVERIFY2(field, column.prefix);
         QCOMPARE(field->parentWidget()->objectName(), pageName);
         QCOMPARE(field->geometry(), QRect(column.x, 10 + 30 * row, 101, 20));
@@ -92,9 +110,9 @@ void FormTest::lastPageHoldsOnlyFiveDevices()
 
 void FormTest::everyPanelNameFindsExactlyOneCentredEditableField()
 {
-    for (const PanelColumn &column : PanelColumn::fields()) {
+    for (const auto &column : kColumns) {
         for (int device = 1; device <= 200; ++device) {
-            const QString name = PanelColumn::fieldName(column.prefix, device);
+            const QString name = fieldName(column.prefix, device);
             const auto matches = window->findChildren<QLineEdit *>(name);
             QVERIFY2(matches.size() == 1, qPrintable(name));
             QLineEdit *field = matches.first();
@@ -156,14 +174,16 @@ void FormTest::initialTexts()
     QMainWindow bare;
     MainWindowForm form;
     form.setupUi(&bare);
+    auto text = [](QWidget *in, const char *prefix, int device) {
+        return in->findChild<QLineEdit *>(fieldName(prefix, device))->text();
+    };
     for (int device : {1, 77, 200})
-        QCOMPARE(panelField(&bare, PanelPrefix::Correction, device)->text(), QStringLiteral("0"));
+        QCOMPARE(text(&bare, "lineEdit_temperaturecp_", device), QStringLiteral("0"));
 
     for (int device : {1, 77, 200}) {
-        QCOMPARE(panelField(window, PanelPrefix::Correction, device)->text(), QString());
-        QVERIFY(panelField(window, PanelPrefix::Name, device)->text().isEmpty());
-        QVERIFY(panelField(window, PanelPrefix::Location, device)->text().isEmpty());
-        QVERIFY(panelField(window, PanelPrefix::Temperature, device)->text().isEmpty());
+        for (const char *prefix : {"lineEdit_temperaturecp_", "lineEdit_a", "lineEdit_b",
+                                   "lineEdit_temperature_"})
+            QVERIFY(text(window, prefix, device).isEmpty());
     }
 }
 
