@@ -21,12 +21,10 @@ private slots:
     void init();
     void cleanup();
 
-    void pageMovesStopAtBothEnds();
-    void previousOnFirstAndNextOnLastKeepThePage();
-    void twentyNextsEndOnTheLastPage();
+    void pageButtonsStopAtBothEnds_data();
+    void pageButtonsStopAtBothEnds();
     void dialogButtonsOpenTheirRange_data();
     void dialogButtonsOpenTheirRange();
-    void lastRangeThenNextThenPrevious();
     void queryViewDisablesPagingAndReturnShowsFirstPage();
     void queryViewsReachEachOtherAndDialogsStillOpen();
     void dialogButtonsOpenModallyUnderTheApplicationTitle();
@@ -51,39 +49,30 @@ void NavigationTest::cleanup()
     window = nullptr;
 }
 
-void NavigationTest::pageMovesStopAtBothEnds()
+void NavigationTest::pageButtonsStopAtBothEnds_data()
 {
-    QCOMPARE(PageMove::next(0).currentPage, 1);
-    QVERIFY(PageMove::next(12).showPage);
-    QCOMPARE(PageMove::next(13).currentPage, 13);
-    QVERIFY(!PageMove::next(13).showPage);
-    QCOMPARE(PageMove::previous(1).currentPage, 0);
-    QVERIFY(PageMove::previous(1).showPage);
-    QCOMPARE(PageMove::previous(0).currentPage, 0);
-    QVERIFY(!PageMove::previous(0).showPage);
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("clicks"); // n: next page, p: previous page
+    QTest::addColumn<int>("shown");
+    QTest::newRow("previous on the first page") << 0 << "p" << 0;
+    QTest::newRow("previous from the second") << 1 << "p" << 0;
+    QTest::newRow("next on the last page") << 13 << "n" << 13;
+    QTest::newRow("next to the last page") << 12 << "n" << 13;
+    QTest::newRow("twenty nexts") << 0 << QString(20, QLatin1Char('n')) << 13;
+    QTest::newRow("next on the last, then previous") << 13 << "np" << 12;
 }
 
-void NavigationTest::previousOnFirstAndNextOnLastKeepThePage()
+void NavigationTest::pageButtonsStopAtBothEnds()
 {
-    MainWindowForm *ui = window->form();
-    click(ui->previous_pageButton);
-    QCOMPARE(shownIndex(), 0);
-    QCOMPARE(window->shownDevicePage(), 0);
-
-    window->showDevicePage(13);
-    click(ui->next_pageButton);
-    QCOMPARE(shownIndex(), 13);
-    QCOMPARE(window->shownDevicePage(), 13);
-}
-
-void NavigationTest::twentyNextsEndOnTheLastPage()
-{
-    for (int i = 0; i < 20; ++i)
-        click(window->form()->next_pageButton);
-    QCOMPARE(shownIndex(), 13);
-    QCOMPARE(window->shownDevicePage(), 13);
-    click(window->form()->previous_pageButton);
-    QCOMPARE(shownIndex(), 12);
+    QFETCH(int, start);
+    QFETCH(QString, clicks);
+    QFETCH(int, shown);
+    window->showDevicePage(start);
+    for (const QChar c : clicks)
+        click(c == QLatin1Char('n') ? window->form()->next_pageButton
+                                    : window->form()->previous_pageButton);
+    QCOMPARE(shownIndex(), shown);
+    QCOMPARE(window->shownDevicePage(), shown);
 }
 
 void NavigationTest::dialogButtonsOpenTheirRange_data()
@@ -122,18 +111,6 @@ void NavigationTest::dialogButtonsOpenTheirRange()
     const auto labels = window->form()->stackedWidget->currentWidget()->findChildren<QLabel *>();
     QVERIFY(std::any_of(labels.begin(), labels.end(),
                         [&](QLabel *label) { return label->text() == firstDeviceShown; }));
-}
-
-void NavigationTest::lastRangeThenNextThenPrevious()
-{
-    Dialog *dialog = window->devicePageDialog();
-    dialog->show();
-    click(dialog->form()->pageButtons[13]);
-    click(window->form()->next_pageButton);
-    QCOMPARE(shownIndex(), 13);
-    click(window->form()->previous_pageButton);
-    QCOMPARE(shownIndex(), 12);
-    QCOMPARE(window->shownDevicePage(), 12);
 }
 
 void NavigationTest::queryViewDisablesPagingAndReturnShowsFirstPage()
