@@ -1,6 +1,7 @@
 #include "storage/alarmjournal.h"
 
 #include "app/servicelog.h"
+#include "storage/stationdatabase.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -13,11 +14,6 @@
 namespace {
 
 constexpr int kSqliteFull = 13;
-
-QVariant realOrNull(double value)
-{
-    return qIsNaN(value) ? QVariant(QVariant::Double) : QVariant(value);
-}
 
 } // namespace
 
@@ -124,8 +120,8 @@ bool AlarmJournal::writeOldest(QString *reason, int *code)
             insert.bindValue(2, event.event);
             insert.bindValue(3, event.timeText);
             insert.bindValue(4, event.epochMs);
-            insert.bindValue(5, realOrNull(event.value));
-            insert.bindValue(6, realOrNull(event.limit));
+            insert.bindValue(5, StationDatabase::realOrNull(event.value));
+            insert.bindValue(6, StationDatabase::realOrNull(event.limit));
             insert.bindValue(7, event.text);
             insert.bindValue(8, event.beganMs == 0 ? QVariant(QVariant::LongLong) : QVariant(event.beganMs));
             if (!(done = insert.exec()))
@@ -212,10 +208,8 @@ QVector<QPair<qint64, JournalEvent>> AlarmJournal::pendingOutbox(const QSqlDatab
         event.event = query.value(3).toString();
         event.timeText = query.value(4).toString();
         event.epochMs = query.value(5).toLongLong();
-        if (!query.value(6).isNull())
-            event.value = query.value(6).toDouble();
-        if (!query.value(7).isNull())
-            event.limit = query.value(7).toDouble();
+        event.value = StationDatabase::realOrNaN(query.value(6));
+        event.limit = StationDatabase::realOrNaN(query.value(7));
         event.text = query.value(8).toString();
         event.beganMs = query.value(9).toLongLong();
         rows.append({query.value(0).toLongLong(), event});

@@ -14,14 +14,10 @@ namespace {
 constexpr int kRowsPerStatement = 20;
 constexpr int kLastDevice = 200;
 
-QVariant realOrNull(double value)
+// An average summed past the largest double is no value either.
+QVariant finiteOrNull(double value)
 {
     return qIsFinite(value) ? QVariant(value) : QVariant(QVariant::Double);
-}
-
-double realOrNaN(const QVariant &value)
-{
-    return value.isNull() ? qQNaN() : value.toDouble();
 }
 
 QString reasonOf(const QSqlError &failure)
@@ -66,13 +62,13 @@ QVector<ArchiveHour> HourlyArchive::read(const QVector<int> &devices, qint64 fro
         row.hour = query.value(1).toLongLong();
         row.utc = query.value(2).toLongLong();
         row.temperatureMinutes = query.value(3).toInt();
-        row.temperatureMin = realOrNaN(query.value(4));
-        row.temperatureMean = realOrNaN(query.value(5));
-        row.temperatureMax = realOrNaN(query.value(6));
+        row.temperatureMin = StationDatabase::realOrNaN(query.value(4));
+        row.temperatureMean = StationDatabase::realOrNaN(query.value(5));
+        row.temperatureMax = StationDatabase::realOrNaN(query.value(6));
         row.currentMinutes = query.value(7).toInt();
-        row.currentMin = realOrNaN(query.value(8));
-        row.currentMean = realOrNaN(query.value(9));
-        row.currentMax = realOrNaN(query.value(10));
+        row.currentMin = StationDatabase::realOrNaN(query.value(8));
+        row.currentMean = StationDatabase::realOrNaN(query.value(9));
+        row.currentMax = StationDatabase::realOrNaN(query.value(10));
         rows.append(row);
     }
     // A read cut short by a failure is not handed out as if it were the whole range.
@@ -120,13 +116,13 @@ bool HourlyArchive::write(const QVector<ArchiveHour> &rows, QString *error)
                 insert.bindValue(at + 1, row.hour);
                 insert.bindValue(at + 2, row.utc);
                 insert.bindValue(at + 3, row.temperatureMinutes);
-                insert.bindValue(at + 4, realOrNull(row.temperatureMin));
-                insert.bindValue(at + 5, realOrNull(row.temperatureMean));
-                insert.bindValue(at + 6, realOrNull(row.temperatureMax));
+                insert.bindValue(at + 4, finiteOrNull(row.temperatureMin));
+                insert.bindValue(at + 5, finiteOrNull(row.temperatureMean));
+                insert.bindValue(at + 6, finiteOrNull(row.temperatureMax));
                 insert.bindValue(at + 7, row.currentMinutes);
-                insert.bindValue(at + 8, realOrNull(row.currentMin));
-                insert.bindValue(at + 9, realOrNull(row.currentMean));
-                insert.bindValue(at + 10, realOrNull(row.currentMax));
+                insert.bindValue(at + 8, finiteOrNull(row.currentMin));
+                insert.bindValue(at + 9, finiteOrNull(row.currentMean));
+                insert.bindValue(at + 10, finiteOrNull(row.currentMax));
             }
             done = done && insert.exec();
         }

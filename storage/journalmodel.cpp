@@ -1,5 +1,7 @@
 #include "storage/journalmodel.h"
 
+#include "storage/stationdatabase.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QLocale>
@@ -92,11 +94,6 @@ QString valueText(double value)
     return std::isnan(value) ? QString() : QString::number(value);
 }
 
-double storedValue(const QVariant &value)
-{
-    return value.isNull() ? qQNaN() : value.toDouble();
-}
-
 } // namespace
 
 JournalModel::JournalModel(const QSqlDatabase &journalDatabase, const JournalFilter &filter,
@@ -174,8 +171,8 @@ bool JournalModel::readPage(const QSqlDatabase &database, const JournalFilter &f
         event.event = query.value(4).toString();
         event.timeText = query.value(5).toString();
         event.text = query.value(6).toString();
-        event.value = storedValue(query.value(7));
-        event.limit = storedValue(query.value(8));
+        event.value = StationDatabase::realOrNaN(query.value(7));
+        event.limit = StationDatabase::realOrNaN(query.value(8));
         event.beganMs = query.value(9).toLongLong();
         page->append(event);
     }

@@ -285,3 +285,13 @@ bool StationDatabase::setAside(QString *error)
     lastSetAside = dir.filePath(name);
     return true;
 }
+
+QVariant StationDatabase::realOrNull(double value)
+{
+    return qIsNaN(value) ? QVariant(QVariant::Double) : QVariant(value);
+}
+
+double StationDatabase::realOrNaN(const QVariant &value)
+{
+    return value.isNull() ? qQNaN() : value.toDouble();
+}

@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 class QSqlError;
 
@@ -41,6 +42,9 @@ public:
     // with *failure updated, when it did not commit.
     static bool finishTransaction(const QSqlDatabase &connection, bool done, QSqlError *failure);
     static bool isCorruption(int resultCode);
+    // A number as the tables keep it: NaN, "none", is NULL, and NULL reads back as NaN.
+    static QVariant realOrNull(double value);
+    static double realOrNaN(const QVariant &value);
 
 private:
     bool openOnce(bool *corrupted, QString *error);
