@@ -26,11 +26,7 @@
 
 namespace {
 
-#define REQUIRE(condition, what)                                                            \
-    do {                                                                                    \
-        if (!(condition))                                                                   \
-            fuzzInvariantBroken("fuzz_historyline", what, __LINE__);                                 \
-    } while (0)
+constexpr char kFuzzTarget[] = "fuzz_historyline";
 
 // The record rules by splitting: records end at ";", fields at "#", text after the last
 // separator of each kind is dropped, fields past the fifth rejoin the status.

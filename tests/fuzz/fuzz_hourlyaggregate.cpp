@@ -17,11 +17,7 @@
 
 namespace {
 
-#define REQUIRE(condition, what)                                                            \
-    do {                                                                                    \
-        if (!(condition))                                                                   \
-            fuzzInvariantBroken("fuzz_hourlyaggregate", what, __LINE__);                    \
-    } while (0)
+constexpr char kFuzzTarget[] = "fuzz_hourlyaggregate";
 
 // The history page's and the trend's reading of a value.
 bool readerValue(const QString &field, double *value)

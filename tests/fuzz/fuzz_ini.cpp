@@ -11,11 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#define REQUIRE(condition, what)                                                            \
-    do {                                                                                    \
-        if (!(condition))                                                                   \
-            fuzzInvariantBroken("fuzz_ini", what, __LINE__);                                \
-    } while (0)
+constexpr char kFuzzTarget[] = "fuzz_ini";
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

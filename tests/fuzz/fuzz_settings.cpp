@@ -12,11 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#define REQUIRE(condition, what)                                                            \
-    do {                                                                                    \
-        if (!(condition))                                                                   \
-            fuzzInvariantBroken("fuzz_settings", what, __LINE__);                           \
-    } while (0)
+constexpr char kFuzzTarget[] = "fuzz_settings";
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -10,3 +10,10 @@
     std::fprintf(stderr, "%s: invariant broken at line %d: %s\n", target, line, what);
     std::abort();
 }
+
+// REQUIRE(condition, what) in a target that names itself in kFuzzTarget.
+#define REQUIRE(condition, what)                                                            \
+    do {                                                                                    \
+        if (!(condition))                                                                   \
+            fuzzInvariantBroken(kFuzzTarget, what, __LINE__);                               \
+    } while (0)
