@@ -327,7 +327,9 @@ void tst_mqttclient::windowKeepsTurningWhileTheLookupHangs()
     QTest::qWait(1500);
     client.reset();   // before the lookup gives up after 4 s
     QTest::qWait(1800);
-    QVERIFY2(worst <= 50, qPrintable(QString::number(worst)));
+    // A lookup made on this thread would hold it for the 1.5 s before the restart at least;
+    // a machine busy with other builds has delayed a tick by 105 ms on its own.
+    QVERIFY2(worst <= 500, qPrintable(QString::number(worst)));
     QList<QByteArray> queries;
     while (nameServer.hasPendingDatagrams())
         queries << nameServer.receiveDatagram().data().mid(12);
