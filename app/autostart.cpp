@@ -1,6 +1,6 @@
 #include "app/autostart.h"
 
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
 #include <QDir>
 #include <QFile>

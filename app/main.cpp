@@ -1,10 +1,11 @@
 #include "app/applicationtitle.h"
 #include "app/commandline.h"
-#include "app/datadirectory.h"
 #include "app/mainwindow.h"
-#include "app/servicelog.h"
 #include "app/stopsignals.h"
 #include "app/windowsetup.h"
+#include "core/datadirectory.h"
+#include "core/servicelog.h"
+#include "storage/stationdatabase.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,7 +60,9 @@ int main(int argc, char *argv[])
     }
     // After the application object, which loads the database driver.
     if (named) {
-        const QString problem = DataDirectory::checkUsable(dataDirectory);
+        QString problem = DataDirectory::checkWritable(dataDirectory);
+        if (problem.isEmpty())
+            problem = StationDatabase::checkOpens(dataDirectory);
         if (!problem.isEmpty()) {
             std::fprintf(stderr, "kestro: %s\n", problem.toLocal8Bit().constData());
             return 2;

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "core/devicereadings.h"
 #include "history/curvecontroller.h"
 #include "history/historystore.h"
 #include "history/historywritestatus.h"
 #include "monitor/alarmdetector.h"
-#include "monitor/devicereadings.h"
 #include "serial/linkcounters.h"
 #include "serial/linkstate.h"
 #include "serial/modbusframe.h"

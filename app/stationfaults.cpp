@@ -1,6 +1,6 @@
 #include "app/stationfaults.h"
 
-#include "app/servicelog.h"
+#include "core/servicelog.h"
 
 StationFaults::StationFaults(QObject *parent) : QObject(parent)
 {

@@ -1,6 +1,6 @@
 #include "config/devicesettingsfile.h"
 
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
 #include <QFile>
 #include <QTextCodec>

@@ -1,7 +1,7 @@
 #include "config/stationsettings.h"
 
 #include "config/initext.h"
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
 #include <QDir>
 #include <QFileDevice>

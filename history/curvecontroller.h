@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/devicereadings.h"
 #include "history/temperaturecurve.h"
-#include "monitor/devicereadings.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "history/historycsv.h"
 
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
-#include "monitor/alarmcsv.h"
+#include "core/csv.h"
 
 #include <QLocale>
 
@@ -13,7 +13,7 @@ void appendRow(QByteArray *bytes, const QStringList &fields)
     QStringList written;
     written.reserve(fields.size());
     for (const QString &text : fields)
-        written << AlarmCsv::field(text);
+        written << Csv::field(text);
     *bytes += written.join(QLatin1Char(',')).toUtf8();
     *bytes += "\r\n";
 }

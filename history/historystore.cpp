@@ -1,6 +1,6 @@
 #include "history/historystore.h"
 
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
 #include "config/devicesettingsfile.h"
 #include "history/historyrecord.h"

@@ -1,6 +1,6 @@
 #include "history/historywritestatus.h"
 
-#include "app/servicelog.h"
+#include "core/servicelog.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,9 +1,9 @@
 #include "monitor/alarm.h"
 
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
+#include "core/csv.h"
 #include "forms/alarmform.h"
-#include "monitor/alarmcsv.h"
 #include "monitor/alarmjournaldialog.h"
 
 #include <QCheckBox>
@@ -86,7 +86,7 @@ void Alarm::on_pushButton_clicked()
     }
 
     QString error;
-    if (!WholeFile::write(path, AlarmCsv::document(heading, rows), &error))
+    if (!WholeFile::write(path, Csv::document(heading, rows), &error))
         QMessageBox::warning(this, tr("提示"), tr("导出失败：") + error);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "monitor/alarmfilter.h"
-#include "monitor/devicereadings.h"
+#include "core/alarmfilter.h"
+#include "core/devicereadings.h"
 #include "serial/linkstate.h"
 
 #include <QString>

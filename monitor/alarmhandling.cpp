@@ -136,9 +136,9 @@ bool AlarmHandling::applyFilters(int firstDevice, int lastDevice, float temperat
         .save(firstDevice, lastDevice, temperatureDeadband, currentDeadband, delaySeconds, error);
 }
 
-QVector<SiteMessages::ActiveAlarm> AlarmHandling::activeAlarms() const
+QVector<ActiveAlarm> AlarmHandling::activeAlarms() const
 {
-    QVector<SiteMessages::ActiveAlarm> active;
+    QVector<ActiveAlarm> active;
     for (int row = 0; row < AlarmDetector::kTableRows; ++row) {
         const AlarmAcknowledgement::State state = rows.state(row);
         if (state == AlarmAcknowledgement::Empty || state == AlarmAcknowledgement::Done)

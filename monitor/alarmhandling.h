@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/activealarm.h"
+#include "core/alarmfilter.h"
 #include "monitor/alarmacknowledgement.h"
 #include "monitor/alarmdetector.h"
-#include "monitor/alarmfilter.h"
-#include "site/sitemessages.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -33,7 +33,7 @@ public:
     bool sounding() const { return rows.sounding(); }
     AlarmJournal *journal() const { return alarmJournal; }
     // The alarms open or awaiting acknowledgement, by row, as the site is told of them.
-    QVector<SiteMessages::ActiveAlarm> activeAlarms() const;
+    QVector<ActiveAlarm> activeAlarms() const;
     int openCount() const { return rows.openCount(); }
     int unacknowledgedCount() const { return rows.unacknowledgedCount(); }
     AlarmSound *sound() const { return alarmSound; }

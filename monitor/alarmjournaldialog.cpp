@@ -1,7 +1,7 @@
 #include "monitor/alarmjournaldialog.h"
 
-#include "config/wholefile.h"
-#include "monitor/alarmcsv.h"
+#include "core/csv.h"
+#include "core/wholefile.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -31,7 +31,7 @@ void appendRecord(QByteArray *bytes, const QStringList &fields)
     for (int k = 0; k < fields.size(); ++k) {
         if (k > 0)
             line += QLatin1Char(',');
-        line += AlarmCsv::field(fields.at(k));
+        line += Csv::field(fields.at(k));
     }
     *bytes += line.toUtf8();
     *bytes += "\r\n";

@@ -36,7 +36,7 @@ public:
                                    const QDateTime &from, const QDateTime &to);
 
     // The export file of every event the filter selects: UTF-8 with a byte-order mark, the
-    // headings, then one record per event, newest first, fields written as AlarmCsv::field
+    // headings, then one record per event, newest first, fields written as Csv::field
     // writes them, each record ending in CR LF. False, with the reason, when a query fails;
     // stops early, returning false with no reason, once *cancel is set.
     static bool csvDocument(const QSqlDatabase &database, const JournalFilter &filter,

@@ -1,7 +1,7 @@
 #include "monitor/alarmsound.h"
 
-#include "app/servicelog.h"
 #include "config/stationsettings.h"
+#include "core/servicelog.h"
 
 #include <QApplication>
 #include <QAudioDeviceInfo>

@@ -1,6 +1,6 @@
 #include "serial/linkstatustext.h"
 
-#include "app/servicelog.h"
+#include "core/servicelog.h"
 
 #include <QCoreApplication>
 #include <QLocale>

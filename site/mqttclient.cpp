@@ -1,6 +1,6 @@
 #include "site/mqttclient.h"
 
-#include "app/servicelog.h"
+#include "core/servicelog.h"
 #include "site/mqttreason.h"
 
 #include <QDateTime>

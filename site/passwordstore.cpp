@@ -1,7 +1,7 @@
 #include "site/passwordstore.h"
 
 #include "config/stationsettings.h"
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
 #include <QDir>
 #include <QFile>

@@ -170,7 +170,7 @@ void SiteLink::publishDevice(const Device &device)
 }
 
 void SiteLink::setActiveAlarms(int count, int unacknowledged,
-                               const QVector<SiteMessages::ActiveAlarm> &alarms)
+                               const QVector<ActiveAlarm> &alarms)
 {
     const QByteArray payload = SiteMessages::activeAlarms(count, unacknowledged, alarms);
     if (payload == activePayload)

@@ -48,7 +48,7 @@ public:
     // Every second: publishes the devices whose snapshot changed (all of them at each connect);
     // none before its first fresh snapshot.
     void setDevices(const QVector<SiteMessages::DeviceSnapshot> &devices);
-    void setActiveAlarms(int count, int unacknowledged, const QVector<SiteMessages::ActiveAlarm> &alarms);
+    void setActiveAlarms(int count, int unacknowledged, const QVector<ActiveAlarm> &alarms);
     bool isEnabled() const;
     bool isConnected() const;
     int pendingAlarmEvents() const;   // rows in the outbox

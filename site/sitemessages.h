@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/activealarm.h"
 #include "serial/linkcounters.h"
 #include "serial/linkstate.h"
 
@@ -57,14 +58,6 @@ QString kindName(int kind);
 // "silenced", "clear" "cleared"; anything else as it is.
 QString eventName(const QString &journalEvent);
 
-struct ActiveAlarm
-{
-    int device = 0;
-    int kind = 0;
-    QString text;
-    QString state;     // as the alarm list shows it, "未确认"
-    QDateTime since;
-};
 // {"count":N,"unacknowledged":M,"alarms":[{"device":5,"kind":"temperature","text":"5温度异常",
 //  "state":"未确认","since":"..."}]}
 QByteArray activeAlarms(int count, int unacknowledged, const QVector<ActiveAlarm> &alarms);

@@ -1,6 +1,6 @@
 #include "storage/alarmjournal.h"
 
-#include "app/servicelog.h"
+#include "core/servicelog.h"
 #include "storage/stationdatabase.h"
 
 #include <QDateTime>

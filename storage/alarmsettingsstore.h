@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/alarmfilter.h"
+#include "core/alarmfilter.h"
 
 #include <QString>
 

@@ -295,3 +295,21 @@ double StationDatabase::realOrNaN(const QVariant &value)
 {
     return value.isNull() ? qQNaN() : value.toDouble();
 }
+
+QString StationDatabase::checkOpens(const QString &folder)
+{
+    // What the folder takes SQLite may not (a path past its own length limit, a file system
+    // without the locking its log needs): refused now, not run with a journal that never opens.
+    StationDatabase database(folder);
+    const bool existed = QFile::exists(database.filePath());
+    QString reason;
+    if (database.open(&reason))
+        return QString();
+    database.close();
+    if (!existed) {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(database.filePath() + QLatin1String(suffix));
+    }
+    return QStringLiteral("cannot open the database in data folder %1: %2")
+        .arg(QDir::toNativeSeparators(folder), reason);
+}

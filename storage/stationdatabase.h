@@ -42,6 +42,11 @@ public:
     // with *failure updated, when it did not commit.
     static bool finishTransaction(const QSqlDatabase &connection, bool done, QSqlError *failure);
     static bool isCorruption(int resultCode);
+    // For a data folder named on the command line: opens its database, as the alarm journal
+    // will. Needs the application object (Qt's SQLite driver is a plugin). Empty when it
+    // opens, else why not, for one line of stderr; a database file this check made is not
+    // left in a refused folder.
+    static QString checkOpens(const QString &folder);
     // A number as the tables keep it: NaN, "none", is NULL, and NULL reads back as NaN.
     static QVariant realOrNull(double value);
     static double realOrNaN(const QVariant &value);

@@ -1,8 +1,8 @@
-#include "app/datadirectory.h"
+#include "core/datadirectory.h"
 #include "app/mainwindow.h"
-#include "serial/concentratorlink.h"
 #include "forms/mainwindowform.h"
 #include "forms/panelcolumn.h"
+#include "serial/concentratorlink.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "trend/archiveupdater.h"
 
-#include "app/servicelog.h"
+#include "core/servicelog.h"
 #include "history/historyquery.h"
 #include "storage/hourlyarchive.h"
 #include "storage/stationdatabase.h"

@@ -1,7 +1,7 @@
 #include "trend/trendexport.h"
 
+#include "core/csv.h"
 #include "history/historyrecord.h"
-#include "monitor/alarmcsv.h"
 #include "trend/trendtime.h"
 
 #include <QLocale>
@@ -12,7 +12,7 @@ namespace {
 void appendField(QByteArray *bytes, const QString &text)
 {
     *bytes += ',';
-    *bytes += AlarmCsv::field(text).toUtf8();
+    *bytes += Csv::field(text).toUtf8();
 }
 
 void appendValue(QByteArray *bytes, const QVector<double> &values, int index)
@@ -32,7 +32,7 @@ QByteArray TrendExport::document(const TrendData &data, qint64 fromMs, qint64 to
                         || std::any_of(data.series.cbegin(), data.series.cend(),
                                        [](const TrendSeries &series) { return hourCount(series) > 0; });
     QByteArray bytes("\xEF\xBB\xBF");
-    bytes += AlarmCsv::field(QStringLiteral("时间")).toUtf8();
+    bytes += Csv::field(QStringLiteral("时间")).toUtf8();
     const QStringList quantities = withCurrent ? QStringList{QStringLiteral("温度"), QStringLiteral("电流")}
                                                : QStringList{QStringLiteral("温度")};
     for (const TrendSeries &series : data.series) {

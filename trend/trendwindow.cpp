@@ -1,6 +1,6 @@
 #include "trend/trendwindow.h"
 
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 #include "trend/trendchart.h"
 #include "trend/trendexport.h"
 #include "trend/trendtime.h"

@@ -5,8 +5,8 @@
 #include "crashcontent.h"
 
 #include "config/devicesettingsfile.h"
+#include "core/devicereadings.h"
 #include "history/historystore.h"
-#include "monitor/devicereadings.h"
 
 #include <QDir>
 #include <QVector>

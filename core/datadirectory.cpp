@@ -1,6 +1,4 @@
-#include "app/datadirectory.h"
-
-#include "storage/stationdatabase.h"
+#include "core/datadirectory.h"
 
 #include <QDebug>
 #include <QDir>
@@ -48,28 +46,14 @@ std::unique_ptr<QLockFile> takeLock(const QString &path)
     return lock;
 }
 
-QString checkUsable(const QString &path)
+QString checkWritable(const QString &path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    {
-        // Permission bits say nothing for an administrator and little on Windows; a write does.
-        QTemporaryFile probe(QDir(path).filePath(QStringLiteral("write-check-XXXXXX")));
-        if (!probe.open())
-            return QStringLiteral("cannot write in data folder %1: %2").arg(shown, probe.errorString());
-    }
-    // What the folder takes SQLite may not (a path past its own length limit, a file system
-    // without the locking its log needs): refused now, not run with a journal that never opens.
-    StationDatabase database(path);
-    const bool existed = QFile::exists(database.filePath());
-    QString reason;
-    if (database.open(&reason))
-        return QString();
-    database.close();
-    if (!existed) {
-        for (const char *suffix : {"", "-wal", "-shm"})
-            QFile::remove(database.filePath() + QLatin1String(suffix));
-    }
-    return QStringLiteral("cannot open the database in data folder %1: %2").arg(shown, reason);
+    // Permission bits say nothing for an administrator and little on Windows; a write does.
+    QTemporaryFile probe(QDir(path).filePath(QStringLiteral("write-check-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("cannot write in data folder %1: %2")
+            .arg(QDir::toNativeSeparators(path), probe.errorString());
+    return QString();
 }
 
 void removeLeftoverCopies(const QString &path)

@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-// The alarm list as a CSV file that spreadsheet programs open with its Chinese intact.
-class AlarmCsv
+// CSV as spreadsheet programs open it with its Chinese intact: the alarm list, the history
+// query and the trend export write their files with it.
+class Csv
 {
 public:
     // UTF-8 with a byte-order mark: the heading row, then every row holding any text, in

@@ -1,4 +1,4 @@
-#include "monitor/alarmcsv.h"
+#include "core/csv.h"
 
 #include <algorithm>
 
@@ -9,13 +9,13 @@ QByteArray record(const QStringList &fields)
     QStringList written;
     written.reserve(fields.size());
     for (const QString &text : fields)
-        written << AlarmCsv::field(text);
+        written << Csv::field(text);
     return written.join(QLatin1Char(',')).toUtf8() + "\r\n";
 }
 
 } // namespace
 
-QByteArray AlarmCsv::document(const QStringList &heading, const QList<QStringList> &rows)
+QByteArray Csv::document(const QStringList &heading, const QList<QStringList> &rows)
 {
     QByteArray bytes("\xEF\xBB\xBF");
     bytes += record(heading);
@@ -28,7 +28,7 @@ QByteArray AlarmCsv::document(const QStringList &heading, const QList<QStringLis
     return bytes;
 }
 
-QString AlarmCsv::field(const QString &text)
+QString Csv::field(const QString &text)
 {
     const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
                              text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));

@@ -20,11 +20,8 @@ void ensureExists(const QString &path);
 std::unique_ptr<QLockFile> takeLock(const QString &path);
 
 // For a folder named on the command line, there and locked by this station: writes a probe
-// file in it and opens its database, as the alarm journal will. Needs the application object
-// (Qt's SQLite driver is a plugin). Empty when the station can keep its files there, else
-// why not, for one line of stderr; a database file this check made is not left in a refused
-// folder.
-QString checkUsable(const QString &path);
+// file in it. Empty when it can, else why not, for one line of stderr.
+QString checkWritable(const QString &path);
 
 // Removes the half-written copies that a station killed while replacing save_data.txt or
 // profile.txt leaves beside them ("save_data.txt.AbC123"); the files themselves are whole.

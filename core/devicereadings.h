@@ -1,11 +1,12 @@
 #pragma once
 
-#include "monitor/panelquantity.h"
-
 #include <QString>
 #include <array>
 
 constexpr int kDevices = 200;
+
+// The four readings a device panel shows, one concentrator register block each.
+enum class PanelQuantity { Voltage, Temperature, Current, Status };
 
 // What the panels said at the last evaluation, element N - 1 for device N.
 struct DeviceReadings

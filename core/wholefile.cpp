@@ -1,4 +1,4 @@
-#include "config/wholefile.h"
+#include "core/wholefile.h"
 
 #include <QSaveFile>
 

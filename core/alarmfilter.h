@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/devicereadings.h"
+#include "core/devicereadings.h"
 
 #include <array>
 

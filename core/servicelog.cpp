@@ -1,4 +1,4 @@
-#include "app/servicelog.h"
+#include "core/servicelog.h"
 
 #include <QLocale>
 #include <cstdio>
