@@ -35,7 +35,7 @@
 #include "site/sitelink.h"
 #include "site/sitesettings.h"
 #include "storage/alarmjournal.h"
-#include "trend/archiveupdater.h"
+#include "storage/archiveupdater.h"
 #include "trend/trendcontroller.h"
 
 #include <QApplication>

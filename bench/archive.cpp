@@ -3,11 +3,11 @@
 // devices: its size on disk and reading one year of four devices. Figures only.
 //   bench_archive [DIRECTORY]   (default a temporary folder; needs ~1 GB free)
 
+#include "core/walltime.h"
 #include "history/historyquery.h"
+#include "storage/archiveupdater.h"
 #include "storage/hourlyarchive.h"
 #include "storage/stationdatabase.h"
-#include "trend/archiveupdater.h"
-#include "trend/trendtime.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -101,7 +101,7 @@ void weekBackfill(const QString &directory)
         return;
     }
     const QDateTime now = QDateTime::currentDateTime().addSecs(60);
-    const qint64 current = TrendTime::hourStart(TrendTime::wallMs(now));
+    const qint64 current = WallTime::hourStart(WallTime::wallMs(now));
     // The machine is shared: the median of three, each into an empty archive.
     std::vector<double> ms;
     ArchiveUpdater::PassResult pass;
@@ -119,7 +119,7 @@ void weekBackfill(const QString &directory)
                 pass.ok ? "" : qPrintable(QStringLiteral(", failed: ") + pass.error));
     // The part of it that is reading the files, for comparison.
     clock.restart();
-    HistoryQuery::scan(week, {}, TrendTime::stamp(0), TrendTime::stamp(current * 1000),
+    HistoryQuery::scan(week, {}, WallTime::stamp(0), WallTime::stamp(current * 1000),
                        [](int, const QStringList &) {});
     std::printf("  of which reading the files (HistoryQuery::scan, empty sink): %.0f ms\n",
                 clock.nsecsElapsed() / 1e6);

@@ -6,12 +6,12 @@
 // hourly archive of `archive devices` (4..200, default 200) x 8760 hours ending now in a
 // folder of its own and shows a year of 4 devices from it.
 
+#include "core/walltime.h"
 #include "storage/hourlyarchive.h"
 #include "storage/stationdatabase.h"
 #include "trend/trendchart.h"
 #include "trend/trendcontroller.h"
 #include "trend/trendloader.h"
-#include "trend/trendtime.h"
 #include "trend/trendwindow.h"
 
 #include <QApplication>
@@ -114,7 +114,7 @@ bool fillArchive(const QString &directory, int devices)
         return false;
     }
     HourlyArchive archive(&database);
-    const qint64 newest = TrendTime::hourStart(TrendTime::wallMs(QDateTime::currentDateTime()));
+    const qint64 newest = WallTime::hourStart(WallTime::wallMs(QDateTime::currentDateTime()));
     const qint64 utcOffset = newest - QDateTime::currentSecsSinceEpoch() / 3600 * 3600;
     for (int device = 1; device <= devices; ++device) {
         QVector<ArchiveHour> rows;
@@ -172,7 +172,7 @@ int main(int argc, char *argv[])
     {
         TrendRequest request;
         request.devices = {1, 50, 100, 200};
-        request.toMs = TrendTime::wallMs(QDateTime::currentDateTime());
+        request.toMs = WallTime::wallMs(QDateTime::currentDateTime());
         request.fromMs = request.toMs - TrendLoader::kWeekMs;
         QVector<double> ms;
         int points = 0;

@@ -8,8 +8,8 @@
 
 #include "bench/threadcpu.h"
 #include "bench/zoomsteps.h"
+#include "core/walltime.h"
 #include "trend/trendchart.h"
-#include "trend/trendtime.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,7 +32,7 @@ TrendData makeData(bool hourly)
 {
     TrendData data;
     data.hourly = hourly;
-    const qint64 stepMs = hourly ? TrendTime::kHourMs : 60 * 1000;
+    const qint64 stepMs = hourly ? WallTime::kHourMs : 60 * 1000;
     const int points = hourly ? 365 * 24 : 7 * 1440;
     data.fromMs = kStartMs;
     data.toMs = kStartMs + qint64(points) * stepMs;

@@ -4,8 +4,8 @@
 #include "testsupport.h"
 
 #include "history/historystore.h"
+#include "storage/archiveupdater.h"
 #include "storage/stationdatabase.h"
-#include "trend/archiveupdater.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

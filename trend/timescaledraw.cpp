@@ -1,6 +1,6 @@
 #include "trend/timescaledraw.h"
 
-#include "trend/trendtime.h"
+#include "core/walltime.h"
 
 #include <QLocale>
 #include <cmath>
@@ -24,5 +24,5 @@ void TimeScaleDraw::setSpan(double spanMs)
 
 QwtText TimeScaleDraw::label(double value) const
 {
-    return QLocale::c().toString(TrendTime::toDateTime(qint64(std::llround(value))), format);
+    return QLocale::c().toString(WallTime::toDateTime(qint64(std::llround(value))), format);
 }

@@ -1,12 +1,12 @@
 #include "trend/trendchart.h"
 
+#include "core/walltime.h"
 #include "trend/banditem.h"
 #include "trend/cursoroverlay.h"
 #include "trend/gapcurve.h"
 #include "trend/limitmarker.h"
 #include "trend/timescaledraw.h"
 #include "trend/trenddecimation.h"
-#include "trend/trendtime.h"
 
 #include <QFontMetrics>
 #include <QImage>
@@ -405,7 +405,7 @@ QString TrendChart::cursorText() const
 {
     if (!cursorSet)
         return QString();
-    QStringList lines{TrendTime::stamp(std::llround(cursorMs))};
+    QStringList lines{WallTime::stamp(std::llround(cursorMs))};
     for (const TrendSeries &series : shown.series) {
         // Hours and minutes each within half their own gap; the nearer one reads.
         const int hours = hourCount(series);

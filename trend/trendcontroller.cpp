@@ -1,7 +1,7 @@
 #include "trend/trendcontroller.h"
 
 #include "config/stationsettings.h"
-#include "trend/trendtime.h"
+#include "core/walltime.h"
 #include "trend/trendwindow.h"
 
 #include <QSysInfo>
@@ -22,7 +22,7 @@ qint64 wholeSeconds(qint64 wallMs)
 
 qint64 wallOf(const QDateTime &when)
 {
-    return wholeSeconds(TrendTime::wallMs(when));
+    return wholeSeconds(WallTime::wallMs(when));
 }
 
 QString sourceName(TrendSource source)
@@ -48,7 +48,7 @@ QString statusOf(const TrendData &data, TrendSource source, const QString &error
     if (!error.isEmpty())
         return tr("%1无法读取：%2").arg(sourceName(source), error);
     const QString range =
-        tr("%1 至 %2").arg(TrendTime::stamp(data.fromMs), TrendTime::stamp(data.toMs));
+        tr("%1 至 %2").arg(WallTime::stamp(data.fromMs), WallTime::stamp(data.toMs));
     // Hours in front of minutes are told apart: they are what the weekly files lost.
     const bool mixed = !data.hourly;
     int total = 0, hours = 0;
@@ -68,8 +68,8 @@ QString statusOf(const TrendData &data, TrendSource source, const QString &error
     QString status = QStringLiteral("%1 │ %2 │ %3").arg(sourceName(source), range, what);
     if (data.archivedToMs > data.fromMs && (hours > 0 || !data.archiveError.isEmpty())) {
         const QString lost = tr("%1 至 %2 的分钟值已不在周历史文件中，")
-                                 .arg(TrendTime::stamp(data.fromMs),
-                                      TrendTime::stamp(data.archivedToMs));
+                                 .arg(WallTime::stamp(data.fromMs),
+                                      WallTime::stamp(data.archivedToMs));
         status += QStringLiteral(" │ ")
                   + (data.archiveError.isEmpty()
                          ? lost + tr("取自小时归档：共 %1 个小时值").arg(hours)
@@ -139,8 +139,8 @@ void TrendController::ensureWindow()
     const int preset = settings->value(kRangeKey, TrendWindow::kDefaultPreset).toInt();
     qint64 fromMs = 0, toMs = 0;
     if (preset == TrendWindow::kCustom
-        && TrendTime::parseStamp(settings->value(kFromKey).toString(), &fromMs)
-        && TrendTime::parseStamp(settings->value(kToKey).toString(), &toMs)) {
+        && WallTime::parseStamp(settings->value(kFromKey).toString(), &fromMs)
+        && WallTime::parseStamp(settings->value(kToKey).toString(), &toMs)) {
         trendWindow->setRangeShown(fromMs, toMs);
         trendWindow->setPreset(TrendWindow::kCustom);
     } else {
@@ -167,7 +167,7 @@ void TrendController::openFor(int device, const QDateTime &from, const QDateTime
     ensureWindow();
     trendWindow->setDeviceText(QString::number(device));
     trendWindow->setPreset(TrendWindow::kCustom);
-    trendWindow->setRangeShown(TrendTime::wallMs(from), TrendTime::wallMs(to));
+    trendWindow->setRangeShown(WallTime::wallMs(from), WallTime::wallMs(to));
     trendWindow->show();
     trendWindow->raise();
     trendWindow->activateWindow();
@@ -310,8 +310,8 @@ void TrendController::remember() const
     const auto settings = StationSettings::open();
     settings->setValue(kDevicesKey, trendWindow->deviceText());
     settings->setValue(kRangeKey, trendWindow->preset());
-    settings->setValue(kFromKey, TrendTime::stamp(wallOf(trendWindow->customFrom())));
-    settings->setValue(kToKey, TrendTime::stamp(wallOf(trendWindow->customTo())));
+    settings->setValue(kFromKey, WallTime::stamp(wallOf(trendWindow->customFrom())));
+    settings->setValue(kToKey, WallTime::stamp(wallOf(trendWindow->customTo())));
     StationSettings::save(*settings);
 }
 

@@ -4,7 +4,7 @@
 #include <QVector>
 
 // What a trend shows, in plain values: one series per chosen device, x in wall milliseconds
-// (see TrendTime), ascending. A minute range holds the stored minute values; an hourly range
+// (see WallTime), ascending. A minute range holds the stored minute values; an hourly range
 // (from the archive) holds each hour's mean with its minimum and maximum. A minute range the
 // weekly files no longer hold whole starts with archive hours, then goes on in minutes: the
 // minimum and maximum vectors are as long as that run of hours. NaN marks a value that is

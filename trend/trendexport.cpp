@@ -1,8 +1,8 @@
 #include "trend/trendexport.h"
 
 #include "core/csv.h"
+#include "core/walltime.h"
 #include "history/historyrecord.h"
-#include "trend/trendtime.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -68,7 +68,7 @@ QByteArray TrendExport::document(const TrendData &data, qint64 fromMs, qint64 to
         }
         if (!any)
             break;
-        bytes += TrendTime::stamp(qint64(stamp)).toLatin1();
+        bytes += WallTime::stamp(qint64(stamp)).toLatin1();
         for (int s = 0; s < count; ++s) {
             const TrendSeries &series = data.series.at(s);
             const bool here = next[s] < end[s] && series.x.at(next[s]) == stamp;
@@ -102,8 +102,8 @@ QString TrendExport::pictureTitle(const QString &station, const TrendData &data,
     for (const TrendSeries &series : data.series)
         labels << series.label;
     return QStringLiteral("%1 趋势 │ %2 │ %3 至 %4")
-        .arg(station, labels.join(QStringLiteral("，")), TrendTime::stamp(fromMs),
-             TrendTime::stamp(toMs));
+        .arg(station, labels.join(QStringLiteral("，")), WallTime::stamp(fromMs),
+             WallTime::stamp(toMs));
 }
 
 QString TrendExport::fileName(const QVector<int> &devices, const QDateTime &when,

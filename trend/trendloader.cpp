@@ -1,12 +1,12 @@
 #include "trend/trendloader.h"
 
 #include "config/devicesettingsfile.h"
+#include "core/walltime.h"
 #include "history/historyquery.h"
 #include "history/historyrecord.h"
 #include "history/historystore.h"
 #include "storage/hourlyarchive.h"
 #include "storage/stationdatabase.h"
-#include "trend/trendtime.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,7 +135,7 @@ bool readHours(const QString &dataDirectory, const TrendRequest &request, qint64
 // The first whole hour starting at or after wallMs, in wall seconds.
 qint64 hourFrom(qint64 wallMs)
 {
-    const qint64 hour = TrendTime::hourStart(wallMs);
+    const qint64 hour = WallTime::hourStart(wallMs);
     return hour * 1000 < wallMs ? hour + 3600 : hour;
 }
 
@@ -218,15 +218,15 @@ TrendLoad TrendLoader::readWeeklyFiles(const QString &dataDirectory, const Trend
         if (device < 1 || device > kDevices || index[device] < 0 || fields.size() < 5)
             return;
         qint64 x = 0;
-        if (!TrendTime::parseStamp(HistoryRecord::timeText(fields), &x))
+        if (!WallTime::parseStamp(HistoryRecord::timeText(fields), &x))
             return;
         TrendSeries &target = series[index[device]];
         target.x.append(double(x));
         target.temperature.append(valueOf(fields.at(1)));
         target.current.append(valueOf(fields.at(2)));
     };
-    load.stopped = !HistoryQuery::scan(dataDirectory, request.devices, TrendTime::stamp(headMs),
-                                       TrendTime::stamp(request.toMs), sink, stop);
+    load.stopped = !HistoryQuery::scan(dataDirectory, request.devices, WallTime::stamp(headMs),
+                                       WallTime::stamp(request.toMs), sink, stop);
     for (TrendSeries &one : series)
         sortByTime(&one);
     return load;
@@ -280,7 +280,7 @@ bool TrendLoader::oldestHeld(const QString &dataDirectory, qint64 *wallMs)
         for (int k = 0; k < kLinesLooked && !file.atEnd(); ++k) {
             const QString line = codec->toUnicode(file.readLine(kLineBytes));
             for (const QStringList &fields : HistoryRecord::parse(line)) {
-                if (TrendTime::parseStamp(HistoryRecord::timeText(fields), wallMs))
+                if (WallTime::parseStamp(HistoryRecord::timeText(fields), wallMs))
                     return true;
             }
         }
@@ -298,7 +298,7 @@ TrendLoad TrendLoader::readArchive(const QString &dataDirectory, const TrendRequ
     // Whole hours whose start lies in the range, each drawn at its start.
     QString error;
     if (!readHours(dataDirectory, request, hourFrom(request.fromMs),
-                   TrendTime::hourStart(request.toMs) + 3600, &load.data, &error))
+                   WallTime::hourStart(request.toMs) + 3600, &load.data, &error))
         load.error = error;
     return load;
 }

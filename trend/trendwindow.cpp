@@ -1,9 +1,9 @@
 #include "trend/trendwindow.h"
 
+#include "core/walltime.h"
 #include "core/wholefile.h"
 #include "trend/trendchart.h"
 #include "trend/trendexport.h"
-#include "trend/trendtime.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,7 +38,7 @@ const char *const kStampFormat = "yyyy-MM-dd HH:mm:ss";
 
 QDateTime localOf(qint64 wallMs)
 {
-    const QDateTime wall = TrendTime::toDateTime(wallMs);
+    const QDateTime wall = WallTime::toDateTime(wallMs);
     return QDateTime(wall.date(), wall.time());
 }
 

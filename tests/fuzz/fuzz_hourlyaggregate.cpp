@@ -3,10 +3,10 @@
 // the history page and the trend use, wherever both take a record: the same hour, and for
 // temperature and current the same value where both find a finite one.
 
+#include "core/walltime.h"
 #include "fuzzcheck.h"
 #include "history/historyrecord.h"
-#include "trend/hourlyaggregate.h"
-#include "trend/trendtime.h"
+#include "storage/hourlyaggregate.h"
 
 #include <QString>
 #include <QStringList>
@@ -34,10 +34,10 @@ void checkRecord(const QStringList &fields)
     const QVector<ArchiveHour> rows = aggregate.rows();
     REQUIRE(rows.size() <= 1, "one record gave more than one hour");
     qint64 wallMs = 0;
-    if (rows.isEmpty() || !TrendTime::parseStamp(HistoryRecord::timeText(fields), &wallMs))
+    if (rows.isEmpty() || !WallTime::parseStamp(HistoryRecord::timeText(fields), &wallMs))
         return;
     const ArchiveHour &row = rows.first();
-    REQUIRE(row.hour == TrendTime::hourStart(wallMs), "the hour differs");
+    REQUIRE(row.hour == WallTime::hourStart(wallMs), "the hour differs");
     const struct
     {
         int minutes;

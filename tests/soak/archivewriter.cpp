@@ -3,11 +3,11 @@
 // newest stamp in the files; run with TZ=UTC, so the stamps are the clock's UTC time.
 // Usage: soak_archivewriter DATA_DIRECTORY
 
+#include "core/walltime.h"
 #include "history/historyquery.h"
 #include "history/historyrecord.h"
 #include "history/historystore.h"
-#include "trend/archiveupdater.h"
-#include "trend/trendtime.h"
+#include "storage/archiveupdater.h"
 
 #include <QCoreApplication>
 
@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     HistoryQuery::scan(dir, {1}, "0000", "9999", [&](int, const QStringList &f) {
         k = qMax(k, start.secsTo(QDateTime::fromString(HistoryRecord::timeText(f) + 'Z', Qt::ISODate)) / 360 + 1);
     });
-    auto hourOf = [&](qint64 step) { return TrendTime::hourStart(TrendTime::wallMs(start.addSecs(360 * step))); };
+    auto hourOf = [&](qint64 step) { return WallTime::hourStart(WallTime::wallMs(start.addSecs(360 * step))); };
     ArchiveUpdater::runPass(dir, ArchiveUpdater::earliestHour(), ArchiveUpdater::latestHour(), hourOf(k));
     for (HistoryStore store(dir);; ++k) {
         DeviceReadings r;

@@ -5,8 +5,8 @@
 #include "testsupport.h"
 
 #include "history/historyrecord.h"
+#include "storage/archiveupdater.h"
 #include "storage/stationdatabase.h"
-#include "trend/archiveupdater.h"
 
 #include <QDir>
 #include <QProcess>

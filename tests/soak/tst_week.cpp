@@ -2,8 +2,8 @@
 #include "forms/panelcolumn.h"
 #include "serial/concentratorlink.h"
 #include "serial/linkmemory.h"
+#include "storage/archiveupdater.h"
 #include "testsupport.h"
-#include "trend/archiveupdater.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "trend/archiveupdater.h"
+#include "storage/archiveupdater.h"
 
 #include "core/servicelog.h"
+#include "core/walltime.h"
 #include "history/historyquery.h"
+#include "storage/hourlyaggregate.h"
 #include "storage/hourlyarchive.h"
 #include "storage/stationdatabase.h"
-#include "trend/hourlyaggregate.h"
-#include "trend/trendtime.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -16,13 +16,13 @@ namespace {
 
 qint64 wallHourOf(const QDateTime &now)
 {
-    return TrendTime::hourStart(TrendTime::wallMs(now));
+    return WallTime::hourStart(WallTime::wallMs(now));
 }
 
 qint64 stampSeconds(const char *stamp)
 {
     qint64 ms = 0;
-    TrendTime::parseStamp(stamp, 19, &ms);
+    WallTime::parseStamp(stamp, 19, &ms);
     return ms / 1000;
 }
 
@@ -151,7 +151,7 @@ ArchiveUpdater::PassResult ArchiveUpdater::runPass(const QString &dataDirectory,
 
     HourlyAggregate aggregate;
     const bool whole = HistoryQuery::scan(
-        dataDirectory, {}, TrendTime::stamp(fromHour * 1000), TrendTime::stamp(toHour * 1000 - 1000),
+        dataDirectory, {}, WallTime::stamp(fromHour * 1000), WallTime::stamp(toHour * 1000 - 1000),
         [&aggregate](int device, const QStringList &fields) { aggregate.addRecord(device, fields); },
         stop);
     if (!whole) {

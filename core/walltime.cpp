@@ -1,4 +1,4 @@
-#include "trend/trendtime.h"
+#include "core/walltime.h"
 
 #include <QDate>
 
@@ -25,7 +25,7 @@ bool digits(const char *text, int count, int *value)
 
 } // namespace
 
-namespace TrendTime {
+namespace WallTime {
 
 qint64 wallMs(const QDateTime &now)
 {
@@ -85,4 +85,4 @@ qint64 hourStart(qint64 wallMs)
     return seconds - ((seconds % 3600) + 3600) % 3600;
 }
 
-} // namespace TrendTime
+} // namespace WallTime

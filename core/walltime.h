@@ -3,11 +3,11 @@
 #include <QDateTime>
 #include <QString>
 
-// The trend's time base: "wall" time, the local date and time as the clock showed it and as
+// The time base of the history stamps, the archive and the trend: "wall" time, the local date and time as the clock showed it and as
 // the history stamps hold it, counted as if it were UTC. It never needs a zone lookup, and
 // an hour the clock went through twice overlaps itself, as the stamps do. Axes show it with
 // Qt::UTC, so their labels read as the stamps.
-namespace TrendTime {
+namespace WallTime {
 
 // now's local date and time as wall milliseconds.
 qint64 wallMs(const QDateTime &now);
@@ -24,4 +24,4 @@ qint64 hourStart(qint64 wallMs);
 
 constexpr qint64 kHourMs = 3600 * 1000;
 
-} // namespace TrendTime
+} // namespace WallTime

@@ -1,6 +1,6 @@
-#include "trend/hourlyaggregate.h"
+#include "storage/hourlyaggregate.h"
 
-#include "trend/trendtime.h"
+#include "core/walltime.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -72,7 +72,7 @@ void HourlyAggregate::addRecord(int device, const QStringList &fields)
         const ushort c = kTag + k < timeField.size() ? timeField.at(kTag + k).unicode() : 0;
         stamp[k] = c < 0x80 ? char(c) : 0;
     }
-    if (!TrendTime::parseStamp(stamp, 19, &wallMs))
+    if (!WallTime::parseStamp(stamp, 19, &wallMs))
         return;
     double temperature = qQNaN();
     double current = qQNaN();
@@ -89,7 +89,7 @@ void HourlyAggregate::add(int device, qint64 wallSeconds, double temperature, do
         return;
     if (seen[device] && lastStamp[device] == wallSeconds)
         return;
-    const qint64 hour = TrendTime::hourStart(wallSeconds * 1000);
+    const qint64 hour = WallTime::hourStart(wallSeconds * 1000);
     Sums *entry = lastSums[device];
     if (!seen[device] || lastHour[device] != hour) {
         entry = &sums[Key(device, hour)];
@@ -146,7 +146,7 @@ qint64 HourlyAggregate::utcOfHour(qint64 wallHour)
                                .toLocalTime()
                                .offsetFromUtc();
         const qint64 candidate = wallHour - offset;
-        const qint64 shown = TrendTime::wallMs(QDateTime::fromSecsSinceEpoch(candidate, Qt::UTC)) / 1000;
+        const qint64 shown = WallTime::wallMs(QDateTime::fromSecsSinceEpoch(candidate, Qt::UTC)) / 1000;
         if (shown == wallHour && (!found || candidate < first)) {
             first = candidate;
             found = true;
