@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/journalevent.h"
 #include "storage/stationdatabase.h"
 
 #include <QObject>
@@ -10,19 +11,6 @@
 #include <QtNumeric>
 
 #include <deque>
-
-struct JournalEvent
-{
-    int device = 0;        // 1..200, 0 for the whole station
-    int kind = 0;          // 1 temperature, 2 voltage, 3 current, 0 the whole station
-    QString event;         // "alarm", "recovery", "acknowledge", "silence", "clear"
-    QString timeText;      // as the alarm table shows it
-    qint64 epochMs = 0;    // UTC
-    double value = qQNaN();   // NaN is stored as NULL
-    double limit = qQNaN();   // NaN is stored as NULL
-    QString text;          // "5温度异常"
-    qint64 beganMs = 0;    // 0 is stored as NULL
-};
 
 // Every alarm, recovery and operator action, kept in the station database tick by tick.
 // A database that cannot be opened or written stops nothing: the events wait in memory and

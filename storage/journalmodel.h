@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/journalevent.h"
+
 #include <QAbstractTableModel>
 #include <QSqlDatabase>
 #include <QString>
@@ -63,18 +65,10 @@ signals:
     void failed(const QString &reason);
 
 private:
-    struct Event
+    // A journal row with its id, the view's order and paging key.
+    struct Event : JournalEvent
     {
         qint64 id = 0;
-        qint64 epochMs = 0;
-        int device = 0;
-        int kind = 0;
-        QString event;
-        QString timeText;
-        QString text;
-        double value = 0;    // NaN when none stored
-        double limit = 0;    // NaN when none stored
-        qint64 beganMs = 0;  // 0 when none stored
     };
 
     // Up to `limit` events after `after` (from the newest when null) in the view's order.
