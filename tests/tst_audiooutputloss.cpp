@@ -26,13 +26,13 @@ public:
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
         daemon.setProcessEnvironment(environment);
         daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const QStringList options = QStringLiteral("-n --daemonize=no --use-pid-file=no "
+                                                   "--exit-idle-time=-1 --log-level=error")
+                                        .split(QLatin1Char(' '));
         daemon.start(QStringLiteral("pulseaudio"),
-                     {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                      QStringLiteral("--use-pid-file=no"), QStringLiteral("--exit-idle-time=-1"),
-                      QStringLiteral("--log-level=error"), QStringLiteral("-L"),
-                      QStringLiteral("module-null-sink sink_name=kestro"), QStringLiteral("-L"),
-                      QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") +
-                          socket()});
+                     options + QStringList{"-L", "module-null-sink sink_name=kestro", "-L",
+                                           "module-native-protocol-unix auth-anonymous=1 socket=" +
+                                               socket()});
         QElapsedTimer clock;
         clock.start();
         while (!QFile::exists(socket()) && daemon.state() != QProcess::NotRunning &&
@@ -55,10 +55,10 @@ public:
     {
         QProcess recorder;
         recorder.start(QStringLiteral("parec"),
-                       {QStringLiteral("--server=") + QString::fromUtf8(address()),
-                        QStringLiteral("--device=kestro.monitor"), QStringLiteral("--raw"),
-                        QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
-                        QStringLiteral("--rate=22050")});
+                       QStringLiteral("--server=%1 --device=kestro.monitor --raw --format=s16le "
+                                      "--channels=1 --rate=22050")
+                           .arg(QString::fromUtf8(address()))
+                           .split(QLatin1Char(' ')));
         QTest::qWait(ms);
         const QByteArray samples = recorder.readAllStandardOutput();
         recorder.kill();
