@@ -36,6 +36,33 @@ Alarm::Alarm(QWidget *parent) : QDialog(parent), ui(new AlarmForm)
     connect(this, &QDialog::finished, ui->tableWidget_alarm, &QTableWidget::clearSelection);
 }
 
+void Alarm::enter(const AlarmDetector::Event &event, const QString &timeText)
+{
+    QTableWidget *table = ui->tableWidget_alarm;
+    table->setItem(event.row, 0, new QTableWidgetItem(AlarmDetector::eventText(event)));
+    table->setItem(event.row, event.recovery ? 2 : 1, new QTableWidgetItem(timeText));
+}
+
+// Colour, weight and tooltip together, so a state is never told by colour alone.
+void Alarm::paintRow(int row, AlarmAcknowledgement::State state)
+{
+    static const QColor colours[] = {QColor(), QColor(200, 0, 0), QColor(150, 80, 0),
+                                     QColor(0, 70, 200), QColor(90, 90, 90)};
+    const bool bold = state == AlarmAcknowledgement::Unacknowledged
+        || state == AlarmAcknowledgement::RecoveredUnacknowledged;
+    QTableWidget *table = ui->tableWidget_alarm;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        QTableWidgetItem *item = table->item(row, column);
+        if (!item)
+            continue;
+        item->setForeground(colours[state]);
+        QFont font = item->font();
+        font.setBold(bold);
+        item->setFont(font);
+        item->setToolTip(AlarmAcknowledgement::stateText(state));
+    }
+}
+
 Alarm::~Alarm()
 {
     delete ui;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "monitor/alarmacknowledgement.h"
+#include "monitor/alarmdetector.h"
+
 #include <QDialog>
 #include <QString>
 #include <QVector>
@@ -24,6 +27,10 @@ public:
     void setJournalDatabase(StationDatabase *database);
     // Shows the sound setting without announcing a change.
     void showSoundEnabled(bool enabled);
+    // An alarm in its row's first two columns, a recovery in its first and third.
+    void enter(const AlarmDetector::Event &event, const QString &timeText);
+    // Colour, weight and tooltip of the row's state.
+    void paintRow(int row, AlarmAcknowledgement::State state);
     // How many rows the last acknowledgeRequested acknowledged; none is said out loud.
     void acknowledgementDone(int acknowledged);
 

@@ -1,15 +1,12 @@
 #include "monitor/alarmhandling.h"
 
-#include "monitor/alarmsound.h"
 #include "storage/alarmjournal.h"
 #include "storage/alarmsettingsstore.h"
 
 #include <QDateTime>
 
-AlarmHandling::AlarmHandling(const QString &dataDirectory, QObject *parent)
-    : QObject(parent),
-      alarmJournal(new AlarmJournal(dataDirectory, this)),
-      alarmSound(new AlarmSound(this))
+AlarmHandling::AlarmHandling(AlarmJournal *journal, QObject *parent)
+    : QObject(parent), alarmJournal(journal)
 {
     // Without the database the defaults judge, and the operator is told, until a write of the
     // journal gets through and they can be read after all.
@@ -163,6 +160,5 @@ JournalEvent AlarmHandling::stationEvent(const char *event, const QString &text,
 
 void AlarmHandling::stateChanged()
 {
-    alarmSound->setSounding(rows.sounding());
     emit countsChanged();
 }

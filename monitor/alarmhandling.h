@@ -12,31 +12,30 @@
 #include <array>
 
 class AlarmJournal;
-class AlarmSound;
 struct JournalEvent;
 
-// What happens to an alarm once it is detected: its acknowledgement state, the tone, the
-// journal entry, and the deadband and delay it is judged with. Knows no widget: the window
-// writes the alarm table as before and repaints the rows it is told about.
+// What happens to an alarm once it is detected: its acknowledgement state, whether the tone
+// is due, the journal entry, and the deadband and delay it is judged with. Knows no widget:
+// the window writes the alarm table, repaints the rows it is told about and sounds the tone.
 class AlarmHandling : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit AlarmHandling(const QString &dataDirectory, QObject *parent = nullptr);
+    explicit AlarmHandling(AlarmJournal *journal, QObject *parent = nullptr);
     ~AlarmHandling() override;
 
     const AlarmFilterSettings &filters() const { return filterSettings; }
     AlarmAcknowledgement::State state(int row) const { return rows.state(row); }
     // "报警 3 │ 未确认 2"
     QString countText() const;
+    // Some alarm is unacknowledged and not silenced: the tone is due. Told by countsChanged.
     bool sounding() const { return rows.sounding(); }
     AlarmJournal *journal() const { return alarmJournal; }
     // The alarms open or awaiting acknowledgement, by row, as the site is told of them.
     QVector<ActiveAlarm> activeAlarms() const;
     int openCount() const { return rows.openCount(); }
     int unacknowledgedCount() const { return rows.unacknowledgedCount(); }
-    AlarmSound *sound() const { return alarmSound; }
 
     // One evaluation tick's events, at the time text the alarm table shows; one journal
     // transaction for all of them.
@@ -84,5 +83,4 @@ private:
     std::array<bool, kDevices> filtersSetHere{};
     QString setAsideText;
     AlarmJournal *alarmJournal = nullptr;
-    AlarmSound *alarmSound = nullptr;
 };

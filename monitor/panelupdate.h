@@ -1,12 +1,8 @@
 #pragma once
 
-#include "monitor/panelquantity.h"
-#include "serial/modbusframe.h"
+#include "core/devicereadings.h"
 
 #include <QString>
-
-class PanelFields;
-class QLineEdit;
 
 // Turns concentrator registers into the texts of the device panels.
 class PanelUpdate
@@ -16,12 +12,8 @@ public:
     // Signed tenths of a degree plus the device's correction (a non-number counts as 0).
     static QString temperatureText(int registerValue, const QString &correctionText);
     static QString currentText(int registerValue);
+    // "在线" for the two online codes, else "离线".
     static QString statusText(int registerValue);
+    static QString onlineText();
     static QString text(PanelQuantity quantity, int registerValue, const QString &correctionText);
-
-    // Writes one column of 100 panels, devices firstDevice .. firstDevice + 99, finding each
-    // field by object name. currentLineEdit receives each field as it is used.
-    static void updateColumn(const PanelFields &fields, PanelQuantity quantity, int firstDevice,
-                             const ModbusFrame::Registers &registers,
-                             QLineEdit *&currentLineEdit);
 };

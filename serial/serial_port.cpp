@@ -1,8 +1,8 @@
 #include "serial/serial_port.h"
 
-#include "app/mainwindow.h"
 #include "forms/serialportform.h"
 #include "serial/concentratorlink.h"
+#include "station/station.h"
 
 #include <QComboBox>
 #include <QDebug>
@@ -12,11 +12,10 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
-Serial_port::Serial_port(QWidget *parent)
-    : QDialog(parent), ui(new SerialPortForm), mainWindow(qobject_cast<MainWindow *>(parent))
+Serial_port::Serial_port(Station *owner, QWidget *parent)
+    : QDialog(parent), ui(new SerialPortForm), station(owner)
 {
     ui->setupUi(this);
-    Q_ASSERT(mainWindow);
     // Enter in the port box must open what was typed, never run a default button
     // that would refresh the list and wipe it.
     ui->pushButton->setAutoDefault(false);
@@ -26,15 +25,8 @@ Serial_port::Serial_port(QWidget *parent)
     connect(ui->poll_pace_box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &Serial_port::choosePace);
 
-    mainWindow->serialPort = new QSerialPort;
     probeAvailablePorts();
-
-    QSerialPort *port = mainWindow->serialPort;
-    port->setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
-    port->setDataBits(QSerialPort::Data8);
-    port->setParity(QSerialPort::NoParity);
-    port->setStopBits(QSerialPort::OneStop);
-    port->setFlowControl(QSerialPort::NoFlowControl);
+    connect(station->link(), &ConcentratorLink::stateChanged, this, &Serial_port::showPortState);
 }
 
 Serial_port::~Serial_port()
@@ -46,8 +38,8 @@ Serial_port::~Serial_port()
 // program does not show up as a choice at start-up.
 void Serial_port::probeAvailablePorts()
 {
-    QSerialPort *port = mainWindow->serialPort;
-    const auto ports = mainWindow->startupPorts.take();
+    QSerialPort *port = station->port();
+    const auto ports = station->startupPorts().take();
     for (const QSerialPortInfo &info : ports) {
         port->setPort(info);
         if (port->open(QIODevice::ReadWrite)) {
@@ -61,10 +53,9 @@ void Serial_port::probeAvailablePorts()
 
 void Serial_port::on_OpenSerialButton_clicked()
 {
-    ConcentratorLink *link = mainWindow->concentratorLink;
+    ConcentratorLink *link = station->link();
     if (link->isPortOpen()) {
-        link->close();
-        mainWindow->registerValues.fill(0);
+        station->closePort();
         return;
     }
     if (!link->open(ui->PortBox->currentText()))
@@ -73,7 +64,7 @@ void Serial_port::on_OpenSerialButton_clicked()
 
 void Serial_port::openTypedPort()
 {
-    if (!mainWindow->concentratorLink->isPortOpen())
+    if (!station->link()->isPortOpen())
         on_OpenSerialButton_clicked();
 }
 
@@ -89,7 +80,7 @@ void Serial_port::choosePace(int index)
 void Serial_port::resume(const QString &portName)
 {
     ui->PortBox->setEditText(portName);
-    mainWindow->concentratorLink->resume(portName);
+    station->link()->resume(portName);
 }
 
 void Serial_port::showPortState(LinkState state)
@@ -111,7 +102,7 @@ void Serial_port::on_pushButton_clicked()
 
 void Serial_port::RefreshSerialPort(int index)
 {
-    QSerialPort *port = mainWindow->serialPort;
+    QSerialPort *port = station->port();
     if (index == 0) {
         ui->PortBox->clear();
         const auto ports = QSerialPortInfo::availablePorts();

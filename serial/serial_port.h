@@ -5,17 +5,17 @@
 
 #include <QDialog>
 
-class MainWindow;
 class SerialPortForm;
+class Station;
 
-// Chooses, opens and closes the one port to the concentrator. The port object
-// itself belongs to the main window; this dialog creates and configures it.
+// Chooses, opens and closes the one port to the concentrator. The port object and the link
+// belong to the station; this dialog lists the ports and tells the link which to use.
 class Serial_port : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit Serial_port(QWidget *parent = nullptr);
+    explicit Serial_port(Station *station, QWidget *parent = nullptr);
     ~Serial_port() override;
 
     SerialPortForm *form() const { return ui; }
@@ -42,6 +42,6 @@ private:
     void choosePace(int index);
 
     SerialPortForm *ui;
-    MainWindow *mainWindow;
+    Station *station;
     bool everOpened = false;
 };

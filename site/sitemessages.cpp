@@ -1,5 +1,7 @@
 #include "site/sitemessages.h"
 
+#include "monitor/devicemodel.h"
+#include "monitor/panelupdate.h"
 #include "storage/alarmjournal.h"
 
 #include <QHash>
@@ -219,6 +221,27 @@ QByteArray activeAlarms(int count, int unacknowledged, const QVector<ActiveAlarm
         .add("unacknowledged", unacknowledged)
         .add("alarms", list + ']')
         .close();
+}
+
+QVector<DeviceSnapshot> deviceSnapshots(const DeviceModel &devices)
+{
+    QVector<DeviceSnapshot> snapshots(kDevices);
+    const DeviceReadings &readings = devices.readings();
+    for (int device = 1; device <= kDevices; ++device) {
+        DeviceSnapshot &snapshot = snapshots[device - 1];
+        const size_t index = size_t(device - 1);
+        snapshot.device = device;
+        snapshot.name = devices.setting(DeviceModel::Name, device);
+        snapshot.location = devices.setting(DeviceModel::Location, device);
+        snapshot.temperature = readings.deviceTemperature[index];
+        snapshot.voltage = readings.deviceVoltage[index];
+        snapshot.current = readings.deviceCurrent[index];
+        // A status nobody heard reads "无应答" already.
+        snapshot.status = readings.deviceStatusText[index];
+        snapshot.online = snapshot.status == PanelUpdate::onlineText();
+        snapshot.stale = readings.staleQuantities[index];
+    }
+    return snapshots;
 }
 
 } // namespace SiteMessages

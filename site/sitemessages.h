@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVector>
 
+class DeviceModel;
 struct JournalEvent;
 
 // What the station publishes to the site broker: compact JSON in UTF-8, keys in the order
@@ -44,6 +45,8 @@ struct DeviceSnapshot
     bool operator==(const DeviceSnapshot &other) const;
     bool operator!=(const DeviceSnapshot &other) const { return !(*this == other); }
 };
+// Every device as the model has it now.
+QVector<DeviceSnapshot> deviceSnapshots(const DeviceModel &devices);
 // {"device":5,"name":...,"location":...,"temperature":85.0,"voltage":3005,"current":0.25,
 //  "online":true,"status":"在线","time":"..."}; a stale reading is null.
 QByteArray device(const DeviceSnapshot &snapshot, const QDateTime &time);

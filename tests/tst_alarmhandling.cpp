@@ -49,10 +49,10 @@ void tst_alarmhandling::alarmIsHeardAcknowledgedAndJournalled()
     QCOMPARE(counts->text(), QStringLiteral("报警 1 │ 未确认 1"));
     QCOMPARE(table->item(0, 0)->toolTip(), QStringLiteral("未确认"));
     QVERIFY(table->item(0, 0)->font().bold());
-    QVERIFY(window->alarmHandlingOf()->sound()->isSounding());
+    QVERIFY(window->alarmSound()->isSounding());
 
     window->form()->silence_button->click();
-    QVERIFY(!window->alarmHandlingOf()->sound()->isSounding());
+    QVERIFY(!window->alarmSound()->isSounding());
     QCOMPARE(table->item(0, 0)->toolTip(), QStringLiteral("未确认"));
     window->alarmRecords()->form()->pushButton_acknowledge->click();
     QCOMPARE(table->item(0, 0)->toolTip(), QStringLiteral("已确认"));
@@ -212,7 +212,7 @@ void tst_alarmhandling::lostConcentratorIsAnAlarmNotARecovery()
     QCOMPARE(field(PanelPrefix::Temperature, 5)->text(), QStringLiteral("85"));
     QVERIFY(field(PanelPrefix::Temperature, 5)->palette().color(QPalette::Text) != heard);
     QCOMPARE(window->findChild<QLabel *>("alarm_counts")->text(), QStringLiteral("报警 4 │ 未确认 4"));
-    QVERIFY(window->alarmHandlingOf()->sound()->isSounding());
+    QVERIFY(window->alarmSound()->isSounding());
     // Nobody heard this minute.
     const QString monday = QDir(dataDir.path()).filePath("History_Monday_value.txt");
     const QByteArray history = fileBytes(monday);

@@ -1,6 +1,6 @@
 #include "config/devicesettingsfile.h"
 
-#include "testsupport.h"
+#include "coresupport.h"
 
 #include <QDir>
 #include <QFile>

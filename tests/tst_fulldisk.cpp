@@ -158,7 +158,7 @@ void tst_fulldisk::settingsStayWhenTheyCannotBeWritten()
     QCOMPARE(dialog.findChild<QLabel *>("site_message")->text(),
              QStringLiteral("设置无法保存：磁盘空间不足，远程发布仍按原设置运行"));
     QCOMPARE(applied.count(), 0);
-    QVERIFY(!window.alarmHandlingOf()->sound()->isEnabled());
+    QVERIFY(!window.alarmSound()->isEnabled());
 
     disk.release();
     dialog.findChild<QPushButton *>("site_apply")->click();

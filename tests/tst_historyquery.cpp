@@ -1,7 +1,7 @@
 #include "history/historycsv.h"
 #include "history/historyquery.h"
 #include "history/historyrecord.h"
-#include "testsupport.h"
+#include "coresupport.h"
 
 #include <QDir>
 #include <QFile>

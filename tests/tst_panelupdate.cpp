@@ -1,12 +1,9 @@
-#include "testsupport.h"
+#include "coresupport.h"
 #include "config/savedsettingslines.h"
-#include "forms/panelcolumn.h"
-#include "forms/panelfields.h"
+#include "monitor/devicemodel.h"
 #include "monitor/panelupdate.h"
 
-#include <QLineEdit>
 #include <QTest>
-#include <QWidget>
 
 class PanelUpdateTest : public QObject
 {
@@ -70,71 +67,46 @@ void PanelUpdateTest::status()
     QCOMPARE(PanelUpdate::statusText(0x145), QStringLiteral("离线"));
 }
 
-namespace {
-
-// A bare tree with the four measured fields of every device.
-QWidget *measuredFields()
-{
-    auto *root = new QWidget;
-    auto *page = new QWidget(root);
-    for (int device = 1; device <= 200; ++device) {
-        for (const char *prefix : {PanelPrefix::Voltage, PanelPrefix::Temperature,
-                                   PanelPrefix::Correction, PanelPrefix::Current,
-                                   PanelPrefix::Status}) {
-            auto *field = new QLineEdit(page);
-            field->setObjectName(PanelColumn::fieldName(prefix, device));
-        }
-    }
-    return root;
-}
-
-QString textOf(QWidget *root, const char *prefix, int device)
-{
-    return root->findChild<QLineEdit *>(PanelColumn::fieldName(prefix, device))->text();
-}
-
-} // namespace
-
 void PanelUpdateTest::columnGoesToTheStepsDevices()
 {
-    QScopedPointer<QWidget> root(measuredFields());
+    DeviceModel devices;
     ModbusFrame::Registers registers{};
     for (int k = 0; k < 100; ++k)
         registers[static_cast<size_t>(k)] = 3000 + k;
-    QLineEdit *current = nullptr;
+    const QDateTime now = QDateTime::currentDateTime();
 
-    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Voltage, 101, registers, current);
-    QCOMPARE(textOf(root.data(), PanelPrefix::Voltage, 101), QStringLiteral("3000"));
-    QCOMPARE(textOf(root.data(), PanelPrefix::Voltage, 200), QStringLiteral("3099"));
-    QVERIFY(textOf(root.data(), PanelPrefix::Voltage, 100).isEmpty());
-    QVERIFY(textOf(root.data(), PanelPrefix::Temperature, 101).isEmpty());
-    QCOMPARE(current->objectName(), QStringLiteral("lineEdit_voltage_200"));
+    devices.stepDone(PanelQuantity::Voltage, 101, true, registers, now);
+    QCOMPARE(devices.text(PanelQuantity::Voltage, 101), QStringLiteral("3000"));
+    QCOMPARE(devices.text(PanelQuantity::Voltage, 200), QStringLiteral("3099"));
+    QVERIFY(devices.text(PanelQuantity::Voltage, 100).isEmpty());
+    QVERIFY(devices.text(PanelQuantity::Temperature, 101).isEmpty());
 
-    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Status, 1, registers, current);
-    QCOMPARE(textOf(root.data(), PanelPrefix::Status, 1), QStringLiteral("离线"));
-    QVERIFY(textOf(root.data(), PanelPrefix::Status, 101).isEmpty());
-    // The correction field never receives a reading, whatever its name shares.
-    QVERIFY(textOf(root.data(), PanelPrefix::Correction, 1).isEmpty());
+    devices.stepDone(PanelQuantity::Status, 1, true, registers, now);
+    QCOMPARE(devices.text(PanelQuantity::Status, 1), QStringLiteral("离线"));
+    // Nobody has answered for the second block yet.
+    QCOMPARE(devices.text(PanelQuantity::Status, 101), QStringLiteral("无应答"));
+    // The correction is never a reading, whatever its field's name shares.
+    QVERIFY(devices.setting(DeviceModel::Correction, 1).isEmpty());
 }
 
 void PanelUpdateTest::temperatureColumnUsesTheLoadedCorrection()
 {
-    QScopedPointer<QWidget> root(measuredFields());
+    DeviceModel devices;
     savedSettingsLines[400 + 5 - 1] = QStringLiteral("0.5");
     savedSettingsLines[400 + 150 - 1] = QStringLiteral("-2");
     ModbusFrame::Registers registers{};
     registers.fill(253);
-    QLineEdit *current = nullptr;
-    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Temperature, 1, registers, current);
-    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Temperature, 101, registers, current);
-    QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 4), QStringLiteral("25.3"));
-    QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 5), QStringLiteral("25.8"));
-    QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 150), QStringLiteral("23.3"));
-    // The field on the panel is not what counts: only the correction loaded at start-up.
-    root->findChild<QLineEdit *>(QStringLiteral("lineEdit_temperaturecp_6"))->setText("9");
-    PanelUpdate::updateColumn(PanelFields(root.data()), PanelQuantity::Temperature, 1, registers, current);
-    QCOMPARE(textOf(root.data(), PanelPrefix::Temperature, 6), QStringLiteral("25.3"));
+    const QDateTime now = QDateTime::currentDateTime();
+    devices.stepDone(PanelQuantity::Temperature, 1, true, registers, now);
+    devices.stepDone(PanelQuantity::Temperature, 101, true, registers, now);
+    QCOMPARE(devices.text(PanelQuantity::Temperature, 4), QStringLiteral("25.3"));
+    QCOMPARE(devices.text(PanelQuantity::Temperature, 5), QStringLiteral("25.8"));
+    QCOMPARE(devices.text(PanelQuantity::Temperature, 150), QStringLiteral("23.3"));
+    // The correction on the panel is not what counts: only the one loaded at start-up.
+    devices.setSetting(DeviceModel::Correction, 6, QStringLiteral("9"));
+    devices.stepDone(PanelQuantity::Temperature, 1, true, registers, now);
+    QCOMPARE(devices.text(PanelQuantity::Temperature, 6), QStringLiteral("25.3"));
 }
 
-KESTRO_TEST_MAIN(PanelUpdateTest)
+KESTRO_CORE_TEST_MAIN(PanelUpdateTest)
 #include "tst_panelupdate.moc"

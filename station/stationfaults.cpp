@@ -1,4 +1,4 @@
-#include "app/stationfaults.h"
+#include "station/stationfaults.h"
 
 #include "core/servicelog.h"
 

@@ -1,0 +1,101 @@
+#include "app/stationstatusbar.h"
+
+#include "app/throttledtext.h"
+#include "monitor/alarmhandling.h"
+#include "serial/concentratorlink.h"
+#include "serial/linkstatustext.h"
+#include "site/sitelink.h"
+#include "station/station.h"
+#include "station/stationfaults.h"
+#include "storage/alarmjournal.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+StationStatusBar::StationStatusBar(Station *owner, QStatusBar *statusBar, QObject *parent)
+    : QObject(parent), station(owner), bar(statusBar)
+{
+    ConcentratorLink *link = station->link();
+    linkLabel = addLabel("link_state", false, false);
+    auto *counters = new ThrottledText(addLabel("link_counters", false), this);
+    connect(link, &ConcentratorLink::stateChanged, this, &StationStatusBar::showLinkState);
+    connect(link, &ConcentratorLink::countersChanged, counters, [counters](const LinkCounters &now) {
+        counters->setText(LinkStatusText::countersText(now));
+    });
+    showLinkState();
+
+    QLabel *faults = addLabel("station_faults", true);
+    auto showFaults = [faults](const QString &text) {
+        faults->setText(text);
+        faults->setVisible(!text.isEmpty());
+    };
+    connect(station->faults(), &StationFaults::changed, faults, showFaults);
+    showFaults(station->faults()->text());
+
+    alarmLabel = addLabel("alarm_counts", false);
+    // Room for three-digit counts in a wider CJK face than this one, so it never jumps.
+    alarmLabel->setMinimumWidth(
+        alarmLabel->fontMetrics().horizontalAdvance(tr("报警 999 │ 未确认 999")) * 5 / 4);
+    connect(station->alarmHandling(), &AlarmHandling::countsChanged, this,
+            &StationStatusBar::showAlarmCounts);
+    showAlarmCounts();
+
+    QLabel *journal = addLabel("journal_state", true);
+    auto showJournal = [journal](const QString &fault) {
+        journal->setText(fault);
+        journal->setVisible(!fault.isEmpty());
+    };
+    connect(station->journal(), &AlarmJournal::faultChanged, journal, showJournal);
+    showJournal(station->journal()->fault());
+
+    siteLabel = addLabel("site_state", false);
+    auto showSite = [this](const QString &text) {
+        siteLabel->setText(text);
+        siteLabel->setVisible(!text.isEmpty());
+    };
+    connect(station->siteLink(), &SiteLink::statusChanged, siteLabel, showSite);
+    showSite(station->siteLink()->statusText());
+
+    // Shown only while minute lines fail to reach the disk.
+    historyLabel = addLabel("history_write_state", true);
+    historyLabel->hide();
+    connect(station, &Station::historyMinuteRecorded, this, &StationStatusBar::showHistoryWrites);
+}
+
+// A permanent label, so a passing message does not hide it.
+QLabel *StationStatusBar::addLabel(const char *objectName, bool fault, bool permanent)
+{
+    auto *label = new QLabel(bar);
+    label->setObjectName(QLatin1String(objectName));
+    if (fault) {
+        label->setStyleSheet(QStringLiteral("color: red;"));
+        label->hide();
+    }
+    if (permanent)
+        bar->addPermanentWidget(label);
+    else
+        bar->addWidget(label, 1);
+    return label;
+}
+
+void StationStatusBar::showLinkState()
+{
+    const ConcentratorLink *link = station->link();
+    linkLabel->setText(LinkStatusText::stateText(link->state(), link->portName(), link->silentSince()));
+}
+
+void StationStatusBar::showAlarmCounts()
+{
+    const AlarmHandling *handling = station->alarmHandling();
+    alarmLabel->setText(handling->countText());
+    const QString style = handling->unacknowledgedCount() > 0 ? QStringLiteral("color: red;") : QString();
+    // A style sheet is costly to apply; only when it changes.
+    if (alarmLabel->styleSheet() != style)
+        alarmLabel->setStyleSheet(style);
+}
+
+void StationStatusBar::showHistoryWrites()
+{
+    historyLabel->setText(station->historyWrites().statusText());
+    historyLabel->setVisible(station->historyWrites().failing());
+}

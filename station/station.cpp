@@ -1,0 +1,341 @@
+#include "station/station.h"
+
+#include "config/devicesettingsfile.h"
+#include "config/savedsettingslines.h"
+#include "config/stationsettings.h"
+#include "core/datadirectory.h"
+#include "core/servicelog.h"
+#include "monitor/alarmhandling.h"
+#include "monitor/devicemodel.h"
+#include "monitor/pollingcycle.h"
+#include "monitor/thresholdrange.h"
+#include "serial/concentratorlink.h"
+#include "serial/pollingpace.h"
+#include "site/passwordstore.h"
+#include "site/sitelink.h"
+#include "site/sitemessages.h"
+#include "site/sitesettings.h"
+#include "station/stationfaults.h"
+#include "storage/alarmjournal.h"
+#include "storage/archiveupdater.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QLocale>
+#include <QLockFile>
+#include <QSerialPort>
+#include <QTimer>
+#include <QTimerEvent>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// Alarm records take their times from the clock: ASCII digits, whatever the locale.
+QString clockTextAt(const QDateTime &now)
+{
+    return QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+} // namespace
+
+Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *parent)
+    : QObject(parent),
+      dataDir(dataDirectory.isEmpty() ? DataDirectory::defaultPath() : dataDirectory),
+      clock(clockTextAt(QDateTime::currentDateTime())),
+      historyStore(dataDir)
+{
+    takeInstanceLock(heldLock);
+    stationFaults = new StationFaults(this);
+    // Every write of the per-user settings, whoever makes it.
+    auto showSettings = [this](const QString &problem) { stationFaults->set("settings", problem); };
+    connect(StationSettings::notifier(), &StationSettings::saved, this, showSettings);
+    showSettings(StationSettings::notifier()->problem());
+
+    serialPort = new QSerialPort;
+    serialPort->setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    concentratorLink = new ConcentratorLink(serialPort, this);
+    connect(serialPort, &QSerialPort::readyRead, concentratorLink, &ConcentratorLink::DataReceived);
+    pollingCycle = new PollingCycle(this);
+    pollingCycle->setPace(PollingPace::load());
+    connect(pollingCycle, &PollingCycle::requestDue, this, &Station::sendPollRequest);
+    connect(pollingCycle, &PollingCycle::stepElapsed, this, &Station::finishPollStep);
+    connect(concentratorLink, &ConcentratorLink::answerDecoded, this,
+            [this](const ModbusFrame::Registers &registers) { registerValues = registers; });
+    connect(concentratorLink, &ConcentratorLink::stepWithoutReading, this,
+            [this]() { registerValues.fill(0); });
+    connect(concentratorLink, &ConcentratorLink::stateChanged, this, [this](LinkState state) {
+        if (state == LinkState::Lost)
+            registerValues.fill(0);
+    });
+    connect(concentratorLink, &ConcentratorLink::logEvent, this,
+            [](const QString &event) { ServiceLog::write("link", event); });
+    // Polling fast, an answer is judged as soon as it is in the model.
+    connect(concentratorLink, &ConcentratorLink::answerSettled, pollingCycle,
+            &PollingCycle::answerSettled);
+    connect(pollingCycle, &PollingCycle::answerApplied, this, &Station::judgeAnswer);
+    connect(pollingCycle, &PollingCycle::cycleDue, this, &Station::pollingTick);
+
+    upperTemperatureLimit.fill(80.0f);
+    lowerTemperatureLimit.fill(-40.0f);
+    upperCurrentLimit.fill(50.0f);
+    deviceModel = new DeviceModel(this);
+    loadDeviceSettings();
+
+    alarmJournal = new AlarmJournal(dataDir, this);
+    handling = new AlarmHandling(alarmJournal, this);
+    connect(handling, &AlarmHandling::databaseFaultsChanged, this, &Station::showDatabaseFaults);
+    showDatabaseFaults();
+
+    site = new SiteLink(alarmJournal, this);
+    connect(concentratorLink, &ConcentratorLink::stateChanged, site, [this]() { publishLink(); });
+    connect(concentratorLink, &ConcentratorLink::countersChanged, site, [this]() { publishLink(); });
+    connect(handling, &AlarmHandling::countsChanged, site, [this]() { publishAlarms(); });
+    // A station with no alarm yet says so at its first connect, instead of nothing.
+    publishAlarms();
+
+    if (soleInstance) {
+        archive = new ArchiveUpdater(dataDir, this);
+        connect(this, &Station::historyMinuteRecorded, archive, &ArchiveUpdater::minuteRecorded);
+    }
+}
+
+Station::~Station()
+{
+    delete instanceLock;
+}
+
+void Station::takeInstanceLock(QLockFile *heldLock)
+{
+    if (!heldLock) {
+        DataDirectory::ensureExists(dataDir);
+        heldLock = DataDirectory::takeLock(dataDir).release();
+    }
+    instanceLock = heldLock;
+    // Only another live station refuses the start; a folder that takes no lock must not.
+    soleInstance = instanceLock->error() != QLockFile::LockFailedError;
+}
+
+void Station::start()
+{
+    clockTimer.start(1000, Qt::CoarseTimer, this);
+    pollTimer.start(1000, Qt::CoarseTimer, this);
+    evaluationTimer.start(1000, Qt::CoarseTimer, this);
+    historyTimer.start(60000, Qt::CoarseTimer, this);
+    if (!soleInstance)
+        return;
+    startSiteLink();
+    // Once the window is up: a week's backfill keeps a core busy for a second or two.
+    QTimer::singleShot(2000, archive, [this]() { archive->start(QDateTime::currentDateTime()); });
+}
+
+void Station::timerEvent(QTimerEvent *event)
+{
+    const int id = event->timerId();
+    if (id == clockTimer.timerId()) {
+        const QDateTime now = QDateTime::currentDateTime();
+        clock = clockTextAt(now);
+        emit clockTicked(now);
+    } else if (id == pollTimer.timerId()) {
+        pollingTick();
+    } else if (id == evaluationTimer.timerId()) {
+        evaluationTick();
+    } else if (id == historyTimer.timerId()) {
+        recordHistoryAt(QDateTime::currentDateTime());
+    }
+}
+
+QString Station::settingsFilePath() const
+{
+    return QDir(dataDir).filePath(QStringLiteral("save_data.txt"));
+}
+
+void Station::loadDeviceSettings()
+{
+    if (!DeviceSettingsFile::load(settingsFilePath(), &savedSettingsLines))
+        qDebug().noquote() << QStringLiteral("读取保存设备id 安装部位失败");
+    deviceModel->setSettingsLines(savedSettingsLines);
+}
+
+bool Station::saveDeviceSettings(QString *error)
+{
+    if (DeviceSettingsFile::save(settingsFilePath(), deviceModel->settingsLines(), error))
+        return true;
+    std::fputs("Open failed1.\n", stdout);
+    std::fflush(stdout);
+    return false;
+}
+
+void Station::pollingTick()
+{
+    // A cycle outlasts many ticks; a tick only starts the next one once it is over.
+    if (!pollingCycle->isRunning())
+        pollingCycle->start(PollingCycle::addressFromText(concentratorAddress));
+}
+
+void Station::setPollStepInterval(int milliseconds)
+{
+    pollingCycle->setStepInterval(milliseconds);
+    concentratorLink->setWindowLength(milliseconds);
+}
+
+void Station::setPace(const PollingPace &pace)
+{
+    pollingCycle->setPace(pace);
+}
+
+void Station::closePort()
+{
+    concentratorLink->close();
+    registerValues.fill(0);
+}
+
+void Station::sendPollRequest(int, const QByteArray &frame)
+{
+    // A step must never show another block's values: every window starts from
+    // "no reading" and only its own answer fills the registers.
+    registerValues.fill(0);
+    concentratorLink->request(frame);
+}
+
+void Station::finishPollStep(int step)
+{
+    const bool answered = concentratorLink->closeWindow();
+    const PollingCycle::Step &done = PollingCycle::steps()[static_cast<size_t>(step)];
+    // A window without its own answer leaves the column as it was, shown as not heard.
+    deviceModel->stepDone(done.quantity, done.firstDevice, answered, registerValues,
+                          QDateTime::currentDateTime());
+}
+
+void Station::evaluationTick()
+{
+    deviceModel->evaluate();
+    judgeReadings();
+}
+
+void Station::judgeAnswer(int step)
+{
+    // Only the column the answer filled: the next tick reads everything again.
+    const PollingCycle::Step &done = PollingCycle::steps()[static_cast<size_t>(step)];
+    deviceModel->evaluateColumn(done.quantity, done.firstDevice);
+    judgeReadings();
+}
+
+void Station::judgeReadings()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const DeviceReadings &readings = deviceModel->readings();
+    // The link first: a lost concentrator explains what follows.
+    QVector<AlarmDetector::Event> events =
+        alarmState.detectLink(AlarmDetector::linkCondition(concentratorLink->state()),
+                              concentratorLink->silentSince().toMSecsSinceEpoch(),
+                              now.toMSecsSinceEpoch());
+    events += alarmState.detect(readings, upperTemperatureLimit, lowerTemperatureLimit,
+                                upperCurrentLimit, handling->filters(), now.toMSecsSinceEpoch());
+    for (const AlarmDetector::Event &event : events)
+        emit alarmEntered(event, clock);
+    handling->takeEvents(events, clock, now);
+    std::array<quint8, kDevices> open{};
+    for (int device = 1; device <= kDevices; ++device)
+        open[size_t(device - 1)] =
+            quint8((alarmState.isOpen(AlarmDetector::Temperature, device) ? DeviceModel::TemperatureAlarm : 0)
+                   | (alarmState.isOpen(AlarmDetector::Voltage, device) ? DeviceModel::VoltageAlarm : 0)
+                   | (alarmState.isOpen(AlarmDetector::Current, device) ? DeviceModel::CurrentAlarm : 0));
+    deviceModel->setAlarms(open);
+    emit judged();
+    publishDevices();
+}
+
+void Station::applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
+                              float lowerTemperature, float upperCurrent)
+{
+    ThresholdRange::apply(firstDevice, lastDevice, upperTemperature, lowerTemperature,
+                          upperCurrent, upperTemperatureLimit, lowerTemperatureLimit,
+                          upperCurrentLimit);
+}
+
+bool Station::applyFilters(int firstDevice, int lastDevice, float temperatureDeadband,
+                           float currentDeadband, int delaySeconds, QString *error)
+{
+    return handling->applyFilters(firstDevice, lastDevice, temperatureDeadband, currentDeadband,
+                                  delaySeconds, error);
+}
+
+int Station::acknowledge(const QVector<int> &rows)
+{
+    return handling->acknowledge(rows, clock, QDateTime::currentDateTime());
+}
+
+void Station::silence()
+{
+    handling->silence(clock, QDateTime::currentDateTime());
+}
+
+void Station::clearAlarms()
+{
+    alarmState.clear();
+    handling->clear(clock, QDateTime::currentDateTime());
+    deviceModel->setAlarms({});
+    emit judged();
+}
+
+void Station::recordHistoryAt(const QDateTime &now)
+{
+    const QString event =
+        historyWriteStatus.take(historyStore.recordHistoryMinute(deviceModel->readings(), now), now);
+    if (!event.isEmpty())
+        ServiceLog::writeLine(event);
+    emit historyMinuteRecorded(now);
+}
+
+void Station::showDatabaseFaults()
+{
+    stationFaults->set("database", handling->setAsideFault());
+    stationFaults->set("deadband", handling->settingsFault());
+}
+
+void Station::startSiteLink()
+{
+    const SiteSettings settings = SiteSettings::load();
+    if (!settings.enabled)
+        return;
+    if (settings.user.isEmpty()) {
+        site->configure(settings, QString());
+        publishLink();
+        return;
+    }
+    // The password comes from the secret store in its own time; publishing starts then.
+    // Asking whether a store runs costs a bus connection: only a station that needs it asks.
+    sitePassword = new PasswordStore(this);
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(sitePassword, &PasswordStore::passwordRead, site,
+                    [this, settings, once](const QString &password) {
+                        disconnect(*once);
+                        site->configure(settings, password);
+                        publishLink();
+                    });
+    sitePassword->read();
+}
+
+void Station::publishLink()
+{
+    site->setLinkState(concentratorLink->state(), concentratorLink->portName(),
+                       concentratorLink->counters());
+}
+
+void Station::publishAlarms()
+{
+    site->setActiveAlarms(handling->openCount(), handling->unacknowledgedCount(),
+                          handling->activeAlarms());
+}
+
+// Nothing is built while the link is off.
+void Station::publishDevices()
+{
+    if (site->isEnabled())
+        site->setDevices(SiteMessages::deviceSnapshots(*deviceModel));
+}
