@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/panelquantity.h"
+#include "core/devicereadings.h"
 #include "serial/pollingpace.h"
 
 #include <QByteArray>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/devicereadings.h"
-#include "monitor/panelquantity.h"
 
 #include <array>
 
