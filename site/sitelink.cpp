@@ -2,6 +2,7 @@
 
 #include "site/mqttclient.h"
 #include "storage/alarmjournal.h"
+#include "storage/alarmoutbox.h"
 
 namespace {
 
@@ -230,7 +231,7 @@ void SiteLink::removeAcknowledged()
     forgetSetAsideFile();
     if (!acknowledged.isEmpty() && journal && journal->database()->isOpen()) {
         // A row that fails to leave is only sent again: the consumers drop it by its id.
-        AlarmJournal::removeFromOutbox(database(), acknowledged);
+        AlarmOutbox::remove(database(), acknowledged);
         countPending();
     }
     acknowledged.clear();
@@ -246,7 +247,7 @@ void SiteLink::sendOutbox()
     const QString alarmTopic = topic(QStringLiteral("alarm"));
     while (inFlight.size() < kMaxInFlight) {
         const int room = kMaxInFlight - inFlight.size();
-        const auto rows = AlarmJournal::pendingOutbox(database(), room, lastQueued);
+        const auto rows = AlarmOutbox::pending(database(), room, lastQueued);
         for (const auto &row : rows) {
             const int mid = client->publish(alarmTopic, SiteMessages::alarm(settings.station, row.first, row.second),
                                             1, false);
@@ -263,7 +264,7 @@ void SiteLink::sendOutbox()
 void SiteLink::countPending()
 {
     if (journal && journal->database()->isOpen())
-        pending = qMax(0, AlarmJournal::outboxCount(database()));
+        pending = qMax(0, AlarmOutbox::count(database()));
 }
 
 void SiteLink::updateStatus()

@@ -1,5 +1,7 @@
 #include "storage/alarmjournal.h"
 
+#include "storage/alarmoutbox.h"
+
 #include "core/servicelog.h"
 #include "storage/stationdatabase.h"
 
@@ -132,14 +134,8 @@ bool AlarmJournal::writeOldest(QString *reason, int *code)
     }
     failure = insert.lastError();
     insert.finish();
-    if (done && outboxEnabled && !firstId.isNull()) {
-        QSqlQuery outbox(connection);
-        outbox.prepare(QStringLiteral(
-            "INSERT INTO alarm_outbox (journal_id) SELECT id FROM alarm_journal WHERE id >= ?"));
-        outbox.addBindValue(firstId);
-        if (!(done = outbox.exec()))
-            failure = outbox.lastError();
-    }
+    if (done && outboxEnabled && !firstId.isNull())
+        done = AlarmOutbox::addFrom(connection, firstId.toLongLong(), &failure);
     if (!StationDatabase::finishTransaction(connection, done, &failure)) {
         *code = StationDatabase::resultCode(failure);
         *reason = failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
@@ -185,64 +181,4 @@ void AlarmJournal::reportSetAside()
     reportedSetAside = db.setAsidePath();
     ServiceLog::write("journal", tr("报警日志文件损坏，已移至 %1，另建新文件").arg(QFileInfo(reportedSetAside).fileName()));
     emit setAside(reportedSetAside);
-}
-
-QVector<QPair<qint64, JournalEvent>> AlarmJournal::pendingOutbox(const QSqlDatabase &db, int limit,
-                                                                 qint64 afterId)
-{
-    QVector<QPair<qint64, JournalEvent>> rows;
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT j.id, j.device, j.kind, j.event, j.time_text, j.epoch_ms, j.value, j.limit_value,"
-        " j.text, j.began_ms FROM alarm_outbox o JOIN alarm_journal j ON j.id = o.journal_id"
-        " WHERE o.journal_id > ? ORDER BY o.journal_id LIMIT ?"));
-    query.addBindValue(afterId);
-    query.addBindValue(limit);
-    if (!query.exec())
-        return rows;
-    while (query.next()) {
-        JournalEvent event;
-        event.device = query.value(1).toInt();
-        event.kind = query.value(2).toInt();
-        event.event = query.value(3).toString();
-        event.timeText = query.value(4).toString();
-        event.epochMs = query.value(5).toLongLong();
-        event.value = StationDatabase::realOrNaN(query.value(6));
-        event.limit = StationDatabase::realOrNaN(query.value(7));
-        event.text = query.value(8).toString();
-        event.beganMs = query.value(9).toLongLong();
-        rows.append({query.value(0).toLongLong(), event});
-    }
-    return rows;
-}
-
-bool AlarmJournal::removeFromOutbox(const QSqlDatabase &db, qint64 journalId)
-{
-    return removeFromOutbox(db, QVector<qint64>{journalId});
-}
-
-bool AlarmJournal::removeFromOutbox(const QSqlDatabase &db, const QVector<qint64> &journalIds)
-{
-    if (journalIds.isEmpty())
-        return true;
-    QSqlQuery remove(db);
-    QSqlError failure;
-    bool done = remove.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    done = done && remove.prepare(QStringLiteral("DELETE FROM alarm_outbox WHERE journal_id = ?"));
-    for (int k = 0; done && k < journalIds.size(); ++k) {
-        remove.bindValue(0, journalIds.at(k));
-        done = remove.exec();
-    }
-    failure = remove.lastError();
-    remove.finish();
-    return StationDatabase::finishTransaction(db, done, &failure);
-}
-
-int AlarmJournal::outboxCount(const QSqlDatabase &db)
-{
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM alarm_outbox")) || !query.next())
-        return -1;
-    return query.value(0).toInt();
 }

@@ -40,20 +40,11 @@ public:
     int pendingCount() const;
     StationDatabase *database(); // for the journal view and the settings store
 
-    // While on, every row written is also put in the outbox, in the same transaction, and
+    // While on, every row written is also put in the AlarmOutbox, in the same transaction, and
     // stays there until the site broker has acknowledged it. Off by default, so a station
     // without a site link keeps no outbox growing.
     void setOutboxEnabled(bool enabled) { outboxEnabled = enabled; }
     bool isOutboxEnabled() const { return outboxEnabled; }
-    // Up to `limit` rows still in the outbox with a journal id above afterId, oldest first;
-    // empty when there are none or they cannot be read.
-    static QVector<QPair<qint64, JournalEvent>> pendingOutbox(const QSqlDatabase &db, int limit,
-                                                              qint64 afterId = 0);
-    static bool removeFromOutbox(const QSqlDatabase &db, qint64 journalId);
-    // All of them in one transaction.
-    static bool removeFromOutbox(const QSqlDatabase &db, const QVector<qint64> &journalIds);
-    // -1 when it cannot be read.
-    static int outboxCount(const QSqlDatabase &db);
 
     // Events given up because too many were waiting, since construction.
     qint64 droppedCount() const { return dropped; }

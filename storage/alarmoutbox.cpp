@@ -1,0 +1,79 @@
+#include "storage/alarmoutbox.h"
+
+#include "storage/stationdatabase.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+bool AlarmOutbox::addFrom(const QSqlDatabase &db, qint64 firstJournalId, QSqlError *failure)
+{
+    QSqlQuery outbox(db);
+    outbox.prepare(QStringLiteral(
+        "INSERT INTO alarm_outbox (journal_id) SELECT id FROM alarm_journal WHERE id >= ?"));
+    outbox.addBindValue(firstJournalId);
+    if (outbox.exec())
+        return true;
+    *failure = outbox.lastError();
+    return false;
+}
+
+QVector<QPair<qint64, JournalEvent>> AlarmOutbox::pending(const QSqlDatabase &db, int limit,
+                                                                 qint64 afterId)
+{
+    QVector<QPair<qint64, JournalEvent>> rows;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT j.id, j.device, j.kind, j.event, j.time_text, j.epoch_ms, j.value, j.limit_value,"
+        " j.text, j.began_ms FROM alarm_outbox o JOIN alarm_journal j ON j.id = o.journal_id"
+        " WHERE o.journal_id > ? ORDER BY o.journal_id LIMIT ?"));
+    query.addBindValue(afterId);
+    query.addBindValue(limit);
+    if (!query.exec())
+        return rows;
+    while (query.next()) {
+        JournalEvent event;
+        event.device = query.value(1).toInt();
+        event.kind = query.value(2).toInt();
+        event.event = query.value(3).toString();
+        event.timeText = query.value(4).toString();
+        event.epochMs = query.value(5).toLongLong();
+        event.value = StationDatabase::realOrNaN(query.value(6));
+        event.limit = StationDatabase::realOrNaN(query.value(7));
+        event.text = query.value(8).toString();
+        event.beganMs = query.value(9).toLongLong();
+        rows.append({query.value(0).toLongLong(), event});
+    }
+    return rows;
+}
+
+bool AlarmOutbox::remove(const QSqlDatabase &db, qint64 journalId)
+{
+    return remove(db, QVector<qint64>{journalId});
+}
+
+bool AlarmOutbox::remove(const QSqlDatabase &db, const QVector<qint64> &journalIds)
+{
+    if (journalIds.isEmpty())
+        return true;
+    QSqlQuery remove(db);
+    QSqlError failure;
+    bool done = remove.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    done = done && remove.prepare(QStringLiteral("DELETE FROM alarm_outbox WHERE journal_id = ?"));
+    for (int k = 0; done && k < journalIds.size(); ++k) {
+        remove.bindValue(0, journalIds.at(k));
+        done = remove.exec();
+    }
+    failure = remove.lastError();
+    remove.finish();
+    return StationDatabase::finishTransaction(db, done, &failure);
+}
+
+int AlarmOutbox::count(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM alarm_outbox")) || !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
