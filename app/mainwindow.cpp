@@ -89,6 +89,9 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
 
 MainWindow::~MainWindow()
 {
+    // The views go before what they show: the station is deleted after the form.
+    delete devicePanels;
+    delete statusBarView;
     delete historyPage;
     delete panelFields;
     delete ui;

@@ -25,12 +25,9 @@ StationStatusBar::StationStatusBar(Station *owner, QStatusBar *statusBar, QObjec
     showLinkState();
 
     QLabel *faults = addLabel("station_faults", true);
-    auto showFaults = [faults](const QString &text) {
-        faults->setText(text);
-        faults->setVisible(!text.isEmpty());
-    };
-    connect(station->faults(), &StationFaults::changed, faults, showFaults);
-    showFaults(station->faults()->text());
+    connect(station->faults(), &StationFaults::changed, faults,
+            [faults](const QString &text) { showWhenSaid(faults, text); });
+    showWhenSaid(faults, station->faults()->text());
 
     alarmLabel = addLabel("alarm_counts", false);
     // Room for three-digit counts in a wider CJK face than this one, so it never jumps.
@@ -41,25 +38,26 @@ StationStatusBar::StationStatusBar(Station *owner, QStatusBar *statusBar, QObjec
     showAlarmCounts();
 
     QLabel *journal = addLabel("journal_state", true);
-    auto showJournal = [journal](const QString &fault) {
-        journal->setText(fault);
-        journal->setVisible(!fault.isEmpty());
-    };
-    connect(station->journal(), &AlarmJournal::faultChanged, journal, showJournal);
-    showJournal(station->journal()->fault());
+    connect(station->journal(), &AlarmJournal::faultChanged, journal,
+            [journal](const QString &fault) { showWhenSaid(journal, fault); });
+    showWhenSaid(journal, station->journal()->fault());
 
     siteLabel = addLabel("site_state", false);
-    auto showSite = [this](const QString &text) {
-        siteLabel->setText(text);
-        siteLabel->setVisible(!text.isEmpty());
-    };
-    connect(station->siteLink(), &SiteLink::statusChanged, siteLabel, showSite);
-    showSite(station->siteLink()->statusText());
+    connect(station->siteLink(), &SiteLink::statusChanged, siteLabel,
+            [this](const QString &text) { showWhenSaid(siteLabel, text); });
+    showWhenSaid(siteLabel, station->siteLink()->statusText());
 
     // Shown only while minute lines fail to reach the disk.
     historyLabel = addLabel("history_write_state", true);
     historyLabel->hide();
     connect(station, &Station::historyMinuteRecorded, this, &StationStatusBar::showHistoryWrites);
+}
+
+// Hidden while there is nothing to say.
+void StationStatusBar::showWhenSaid(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    label->setVisible(!text.isEmpty());
 }
 
 // A permanent label, so a passing message does not hide it.
@@ -96,6 +94,5 @@ void StationStatusBar::showAlarmCounts()
 
 void StationStatusBar::showHistoryWrites()
 {
-    historyLabel->setText(station->historyWrites().statusText());
-    historyLabel->setVisible(station->historyWrites().failing());
+    showWhenSaid(historyLabel, station->historyWrites().statusText());
 }

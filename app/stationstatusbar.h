@@ -19,6 +19,7 @@ public:
     QLabel *siteState() const { return siteLabel; }
 
 private:
+    static void showWhenSaid(QLabel *label, const QString &text);
     QLabel *addLabel(const char *objectName, bool fault, bool permanent = true);
     void showLinkState();
     void showAlarmCounts();

@@ -19,32 +19,20 @@ bool AlarmOutbox::addFrom(const QSqlDatabase &db, qint64 firstJournalId, QSqlErr
 }
 
 QVector<QPair<qint64, JournalEvent>> AlarmOutbox::pending(const QSqlDatabase &db, int limit,
-                                                                 qint64 afterId)
+                                                         qint64 afterId)
 {
     QVector<QPair<qint64, JournalEvent>> rows;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT j.id, j.device, j.kind, j.event, j.time_text, j.epoch_ms, j.value, j.limit_value,"
-        " j.text, j.began_ms FROM alarm_outbox o JOIN alarm_journal j ON j.id = o.journal_id"
-        " WHERE o.journal_id > ? ORDER BY o.journal_id LIMIT ?"));
+    query.prepare(QStringLiteral("SELECT j.id, ") + JournalEvent::columns(QStringLiteral("j."))
+                  + QStringLiteral(" FROM alarm_outbox o JOIN alarm_journal j ON j.id = o.journal_id"
+                                   " WHERE o.journal_id > ? ORDER BY o.journal_id LIMIT ?"));
     query.addBindValue(afterId);
     query.addBindValue(limit);
     if (!query.exec())
         return rows;
-    while (query.next()) {
-        JournalEvent event;
-        event.device = query.value(1).toInt();
-        event.kind = query.value(2).toInt();
-        event.event = query.value(3).toString();
-        event.timeText = query.value(4).toString();
-        event.epochMs = query.value(5).toLongLong();
-        event.value = StationDatabase::realOrNaN(query.value(6));
-        event.limit = StationDatabase::realOrNaN(query.value(7));
-        event.text = query.value(8).toString();
-        event.beganMs = query.value(9).toLongLong();
-        rows.append({query.value(0).toLongLong(), event});
-    }
+    while (query.next())
+        rows.append({query.value(0).toLongLong(), JournalEvent::read(query, 1)});
     return rows;
 }
 

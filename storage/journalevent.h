@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtNumeric>
 
+class QSqlQuery;
+
 // One row of the alarm journal, as written and as read back.
 struct JournalEvent
 {
@@ -15,4 +17,9 @@ struct JournalEvent
     double limit = qQNaN();   // NaN is stored as NULL
     QString text;          // "5温度异常"
     qint64 beganMs = 0;    // 0 is stored as NULL
+
+    // The row's columns in the order read() takes them, each name after `prefix` ("j.").
+    static QString columns(const QString &prefix = QString());
+    // The row of a query that selected columns() from firstColumn on.
+    static JournalEvent read(const QSqlQuery &query, int firstColumn);
 };

@@ -47,9 +47,8 @@ QString pageQuery(const JournalFilter &filter, const qint64 *afterMs, const qint
         condition += QStringLiteral(" AND (epoch_ms < %1 OR id < %2)")
                          .arg(number(*afterMs), number(*afterId));
     }
-    const QString head = QStringLiteral(
-        "SELECT id, epoch_ms, device, kind, event, time_text, text, value, limit_value, began_ms "
-        "FROM alarm_journal WHERE device = ");
+    const QString head = QStringLiteral("SELECT id, ") + JournalEvent::columns()
+                         + QStringLiteral(" FROM alarm_journal WHERE device = ");
     const QString range = QStringLiteral(" AND epoch_ms BETWEEN %1 AND %2")
                               .arg(number(filter.fromMs), number(upper)) +
                           condition;
@@ -164,16 +163,8 @@ bool JournalModel::readPage(const QSqlDatabase &database, const JournalFilter &f
     }
     while (query.next()) {
         Event event;
+        static_cast<JournalEvent &>(event) = JournalEvent::read(query, 1);
         event.id = query.value(0).toLongLong();
-        event.epochMs = query.value(1).toLongLong();
-        event.device = query.value(2).toInt();
-        event.kind = query.value(3).toInt();
-        event.event = query.value(4).toString();
-        event.timeText = query.value(5).toString();
-        event.text = query.value(6).toString();
-        event.value = StationDatabase::realOrNaN(query.value(7));
-        event.limit = StationDatabase::realOrNaN(query.value(8));
-        event.beganMs = query.value(9).toLongLong();
         page->append(event);
     }
     if (query.lastError().isValid()) {

@@ -17,16 +17,6 @@
 #include <QTest>
 #include <QTimer>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KESTRO_LEAK_CHECKED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KESTRO_LEAK_CHECKED 1
-#endif
-#endif
-#ifdef KESTRO_LEAK_CHECKED
-#include <sanitizer/lsan_interface.h>
-#endif
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
