@@ -105,7 +105,7 @@ const DeviceReadings &MainWindow::readings() const
 void MainWindow::setUpAlarms()
 {
     AlarmHandling *handling = core->alarmHandling();
-    alarmDialog->setJournalDatabase(core->journal()->database());
+    alarmDialog->setJournalDatabase(core->database());
     sound = new AlarmSound(this);
     alarmDialog->showSoundEnabled(sound->isEnabled());
     connect(core, &Station::alarmEntered, alarmDialog, &Alarm::enter);

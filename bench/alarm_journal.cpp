@@ -62,7 +62,8 @@ int main(int argc, char *argv[])
     }
     std::printf("alarm journal in %s\n", qPrintable(directory));
 
-    AlarmJournal journal(dir.filePath(QStringLiteral("flood")));
+    StationDatabase floodDatabase(dir.filePath(QStringLiteral("flood")));
+    AlarmJournal journal(floodDatabase);
     if (!journal.fault().isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(journal.fault()));
         return 1;
@@ -96,7 +97,8 @@ int main(int argc, char *argv[])
     // A folder that is not there yet holds the events back until it is made.
     const QString late = dir.filePath(QStringLiteral("late"));
     {
-        AlarmJournal waiting(late, nullptr, 3600000);
+        StationDatabase lateDatabase(late);
+        AlarmJournal waiting(lateDatabase, nullptr, 3600000);
         for (int n = 0; n < AlarmJournal::kDefaultPendingLimit / 500 - 1; ++n)
             waiting.append(flood(500, 3000 + n));
         QDir().mkpath(late);
@@ -123,7 +125,8 @@ int main(int argc, char *argv[])
     const QString big = dir.filePath(QStringLiteral("million"));
     QDir().mkpath(big);
     {
-        AlarmJournal filling(big);
+        StationDatabase bigDatabase(big);
+        AlarmJournal filling(bigDatabase);
         clock.start();
         int events = 0;
         for (qint64 k = 0; events < kMillion; ++k) {

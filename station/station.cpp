@@ -42,6 +42,7 @@ QString clockTextAt(const QDateTime &now)
 Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *parent)
     : QObject(parent),
       dataDir(dataDirectory.isEmpty() ? DataDirectory::defaultPath() : dataDirectory),
+      stationDatabase(dataDir),
       clock(clockTextAt(QDateTime::currentDateTime())),
       historyStore(dataDir)
 {
@@ -86,7 +87,7 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
     deviceModel = new DeviceModel(this);
     loadDeviceSettings();
 
-    alarmJournal = new AlarmJournal(dataDir, this);
+    alarmJournal = new AlarmJournal(stationDatabase, this);
     handling = new AlarmHandling(alarmJournal, this);
     connect(handling, &AlarmHandling::databaseFaultsChanged, this, &Station::showDatabaseFaults);
     showDatabaseFaults();
@@ -106,6 +107,10 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
 
 Station::~Station()
 {
+    // Whatever writes the database goes before it; the journal writes its backlog as it goes.
+    delete site;
+    delete handling;
+    delete alarmJournal;
     delete instanceLock;
 }
 

@@ -5,6 +5,7 @@
 #include "monitor/alarmdetector.h"
 #include "serial/modbusframe.h"
 #include "serial/portenumeration.h"
+#include "storage/stationdatabase.h"
 
 #include <QBasicTimer>
 #include <QDateTime>
@@ -49,6 +50,8 @@ public:
     ConcentratorLink *link() const { return concentratorLink; }
     PollingCycle *polling() const { return pollingCycle; }
     DeviceModel *devices() const { return deviceModel; }
+    // kestro.db: the journal, its outbox and the alarm settings.
+    StationDatabase *database() { return &stationDatabase; }
     AlarmJournal *journal() const { return alarmJournal; }
     AlarmHandling *alarmHandling() const { return handling; }
     SiteLink *siteLink() const { return site; }
@@ -126,6 +129,7 @@ private:
     // First, so the ports are being listed while the rest is made.
     PortEnumeration ports;
     QString dataDir;
+    StationDatabase stationDatabase;
     QLockFile *instanceLock = nullptr;
     bool soleInstance = true;
     StationFaults *stationFaults = nullptr;

@@ -19,8 +19,8 @@ constexpr int kSqliteFull = 13;
 
 } // namespace
 
-AlarmJournal::AlarmJournal(const QString &dataDirectory, QObject *parent, int retryMs)
-    : QObject(parent), db(dataDirectory)
+AlarmJournal::AlarmJournal(StationDatabase &database, QObject *parent, int retryMs)
+    : QObject(parent), db(database)
 {
     retryTimer.setInterval(retryMs);
     connect(&retryTimer, &QTimer::timeout, this, &AlarmJournal::flush);

@@ -26,7 +26,8 @@ public:
     // in slices of some tens of milliseconds, the GUI thread running between them.
     static constexpr int kEventsPerTransaction = 2000;
 
-    explicit AlarmJournal(const QString &dataDirectory, QObject *parent = nullptr, int retryMs = 10000);
+    // Writes into `database`, opening it when it must; the database outlives the journal.
+    explicit AlarmJournal(StationDatabase &database, QObject *parent = nullptr, int retryMs = 10000);
     ~AlarmJournal() override;
     // One tick's events in one transaction, committed with full sync before it returns; an
     // empty list touches nothing. When the database cannot be opened or written the events
@@ -63,7 +64,7 @@ private:
     void reportRecovered();
     void reportSetAside();
 
-    StationDatabase db;
+    StationDatabase &db;
     std::deque<QVector<JournalEvent>> waiting;
     int waitingEvents = 0;
     int pendingLimit = kDefaultPendingLimit;

@@ -13,7 +13,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (argc != 3)
         return 2;
-    AlarmJournal journal(QString::fromLocal8Bit(argv[1]));
+    StationDatabase database(QString::fromLocal8Bit(argv[1]));
+    AlarmJournal journal(database);
     SiteLink link(&journal);
     SiteSettings settings;
     settings.enabled = true;

@@ -62,7 +62,8 @@ private slots:
 void tst_alarmjournal::eventsGoInAsOneCommittedTick()
 {
     QTemporaryDir dir;
-    AlarmJournal journal(dir.path());
+    StationDatabase database(dir.path());
+    AlarmJournal journal(database);
     const QVector<JournalEvent> events = {
         {5, 1, "alarm", "2026-03-02 08:00:01", 1772409601000, 85.25, 80.0, "5温度异常", 1772409596000},
         {5, 1, "acknowledge", "2026-03-02 08:00:02", 1772409602000, qQNaN(), qQNaN(), "5温度异常", 0},
@@ -106,12 +107,17 @@ void tst_alarmjournal::corruptedFileIsSetAside()
     const QString file = dir.filePath("kestro.db");
     QByteArray bytes(20000, 'x');
     if (wasDatabase) {
-        QVERIFY(AlarmJournal(dir.path()).append(tick(600, "old", 1000)));
+        {
+            // Closed before it is read: its log is in the file then.
+            StationDatabase database(dir.path());
+            QVERIFY(AlarmJournal(database).append(tick(600, "old", 1000)));
+        }
         bytes = fileBytes(file);
         bytes.replace(4096, 4096, QByteArray(4096, '\xa5'));
     }
     QVERIFY(writeFileBytes(file, bytes));
-    AlarmJournal journal(dir.path());
+    StationDatabase database(dir.path());
+    AlarmJournal journal(database);
     QVERIFY(journal.append(tick(1, "new", 2000)));
     QCOMPARE(rows(dir.path(), "SELECT text FROM alarm_journal"), QList<QVariantList>{{"new"}});
     const QStringList aside = QDir(dir.path()).entryList({"kestro-corrupt-*"});
@@ -128,7 +134,8 @@ void tst_alarmjournal::fullDiskKeepsEventsUntilSpaceReturns()
     SmallDisk disk(4);
     QVERIFY2(disk.isMounted(), "mounting a tmpfs needs root");
     OutputCapture errors(stderr);
-    AlarmJournal journal(disk.path(), nullptr, 50);
+    StationDatabase database(disk.path());
+    AlarmJournal journal(database, nullptr, 50);
     QSignalSpy faults(&journal, &AlarmJournal::faultChanged);
     QVERIFY(journal.append(tick(2, "A", 1000)));
     // Room for a few rows of the next tick, not for all of them.
@@ -163,7 +170,8 @@ void tst_alarmjournal::missingFolderKeepsTheNewestTicks()
     QTemporaryDir parent;
     const QString folder = parent.filePath("data");
     QVERIFY(writeFileBytes(folder, "a file where the folder should be"));
-    AlarmJournal journal(folder, nullptr, 50);
+    StationDatabase database(folder);
+    AlarmJournal journal(database, nullptr, 50);
     QVERIFY(journal.fault().startsWith("报警日志无法写入："));
     journal.setPendingLimit(3);
     for (const char *text : {"1", "2", "3"})

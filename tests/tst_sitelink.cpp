@@ -85,7 +85,8 @@ void tst_sitelink::messagesAsDocumented()
     MqttSubscriber live;
     QVERIFY(live.start(broker.port()));
     QTemporaryDir dir;
-    AlarmJournal journal(dir.path());
+    StationDatabase database(dir.path());
+    AlarmJournal journal(database);
     auto link = std::make_unique<SiteLink>(&journal);
     link->setLinkState(LinkState::Answering, "/dev/ttyUSB0", {120, 3, 1, 0, 2});
     // Device 6 has never been heard: nothing is said of it.
@@ -151,7 +152,8 @@ void tst_sitelink::brokerOutageLosesNoEvent()
     MqttSubscriber before;
     QVERIFY(before.start(broker.port()));
     QTemporaryDir dir;
-    AlarmJournal journal(dir.path());
+    StationDatabase database(dir.path());
+    AlarmJournal journal(database);
     SiteLink link(&journal);
     link.configure(settingsFor(broker.port()), QString());
     QTRY_VERIFY(link.isConnected());
@@ -207,7 +209,8 @@ void tst_sitelink::stationKilledWithEventsPending()
     QVERIFY2(broker.restart(&error), qPrintable(error));
     MqttSubscriber subscriber;
     QVERIFY(subscriber.start(broker.port()));
-    AlarmJournal journal(dir.path());
+    StationDatabase database(dir.path());
+    AlarmJournal journal(database);
     SiteLink link(&journal);
     link.configure(settingsFor(broker.port()), QString());
     QTRY_COMPARE(firstOfEach(subscriber.messages()), journalled);

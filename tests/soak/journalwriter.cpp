@@ -51,7 +51,8 @@ int main(int argc, char *argv[])
     const qint64 first = QByteArray(argv[2]).toLongLong(&ok);
     if (!ok || first < 0)
         return 2;
-    AlarmJournal journal(QString::fromLocal8Bit(argv[1]));
+    StationDatabase database(QString::fromLocal8Bit(argv[1]));
+    AlarmJournal journal(database);
     qint64 unprinted = first;
     for (qint64 k = first;; ++k) {
         if (!journal.append(tickEvents(k)))
