@@ -41,7 +41,10 @@ StationOptions CommandLine::parse(const QStringList &arguments)
                                   QStringLiteral("PATH"));
     const QCommandLineOption fullScreen(QStringLiteral("full-screen"),
                                         QStringLiteral("Show the window full screen."));
-    const QList<QCommandLineOption> all{help, version, dataDir, port, fullScreen};
+    const QCommandLineOption importRules(QStringLiteral("import-rules"),
+                                         QStringLiteral("Import the cabinet groups of CSV FILE and exit."),
+                                         QStringLiteral("FILE"));
+    const QList<QCommandLineOption> all{help, version, dataDir, port, fullScreen, importRules};
 
     QCommandLineParser parser;
     parser.addOptions(all);
@@ -72,7 +75,8 @@ StationOptions CommandLine::parse(const QStringList &arguments)
     result.dataDirectory = parser.value(dataDir);
     result.port = parser.value(port);
     result.fullScreen = parser.isSet(fullScreen);
-    for (const QCommandLineOption &valued : {dataDir, port}) {
+    result.importRules = parser.value(importRules);
+    for (const QCommandLineOption &valued : {dataDir, port, importRules}) {
         if (parser.isSet(valued) && parser.value(valued).isEmpty()) {
             result.exitNow = true;
             result.exitCode = kUsageError;

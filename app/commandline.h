@@ -9,6 +9,8 @@ struct StationOptions
     QString dataDirectory;
     QString port;
     bool fullScreen = false;
+    // A CSV file of cabinet groups to import into the data folder's database, then exit.
+    QString importRules;
     // Help, version or a bad option: print `message` and end with `exitCode`, no window.
     bool exitNow = false;
     int exitCode = 0;

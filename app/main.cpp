@@ -5,6 +5,7 @@
 #include "app/windowsetup.h"
 #include "core/datadirectory.h"
 #include "core/servicelog.h"
+#include "station/rulesimport.h"
 #include "storage/stationdatabase.h"
 
 #include <QApplication>
@@ -35,6 +36,20 @@ int main(int argc, char *argv[])
     if (named && !QDir(dataDirectory).mkpath(QStringLiteral("."))) {
         std::fprintf(stderr, "kestro: cannot create data folder %s\n", shownDirectory.constData());
         return 2;
+    }
+
+    if (!options.importRules.isEmpty()) {
+        // No window and no display: only the database driver needs the application object.
+        int coreArgc = 1;
+        QCoreApplication core(coreArgc, argv);
+        if (!named)
+            DataDirectory::ensureExists(dataDirectory);
+        QString message;
+        const int code = RulesImport::run(dataDirectory, options.importRules, &message);
+        std::fputs(message.toLocal8Bit().constData(), code == 0 ? stdout : stderr);
+        if (code != 0)
+            std::fputc('\n', stderr);
+        return code;
     }
 
     prepareStationPlatform();

@@ -65,6 +65,15 @@ const QVector<Migration> &migrations()
                          " current_mean REAL,"
                          " current_max REAL,"
                          " PRIMARY KEY (device, hour)) WITHOUT ROWID")}},
+        // Devices judged together: a cabinet's phases and the air around them; NULL is none.
+        {4,
+         {QStringLiteral("CREATE TABLE cabinet_groups ("
+                         " position INTEGER PRIMARY KEY,"
+                         " name TEXT NOT NULL UNIQUE,"
+                         " phase_a INTEGER,"
+                         " phase_b INTEGER,"
+                         " phase_c INTEGER,"
+                         " ambient INTEGER)")}},
     };
     Q_ASSERT(steps.last().version == StationDatabase::kSchemaVersion);
     return steps;

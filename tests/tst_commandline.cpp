@@ -1,5 +1,6 @@
 #include "app/windowsetup.h"
 #include "config/stationsettings.h"
+#include "core/datadirectory.h"
 #include "site/sitesettings.h"
 #include "testsupport.h"
 
@@ -7,9 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -43,7 +47,7 @@ private slots:
         QTest::addColumn<QStringList>("printed"); // all of stdout, or what it must contain
         QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"kestro 0.1\n"};
         QTest::newRow("help") << QStringList{"--help"} << 0 << QStringList{
-            "--help ", "--version ", "--data-dir DIR ", "--port PATH ", "--full-screen "};
+            "--help ", "--version ", "--data-dir DIR ", "--port PATH ", "--full-screen ", "--import-rules FILE "};
         QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << QStringList{""};
         QTest::newRow("data-dir without value") << QStringList{"--data-dir"} << 2 << QStringList{""};
         // The binary is a regular file, so nothing can be made under it, not even by root.
@@ -148,6 +152,69 @@ private slots:
             QVERIFY2(!QFile::exists(folder + '/' + left), left);
         QVERIFY(QFile::exists(folder + "/kestro.db"));
         QVERIFY(SiteSettings().save());
+    }
+    // With no display, as from a script: a good file replaces the groups; a bad one, or a station
+    // running on the folder, changes nothing and says why.
+    void rulesImportIsAllOrNothing()
+    {
+        const QString folder = scratch.filePath("rules");
+        const QString file = scratch.filePath("groups.csv");
+        auto import = [&](const QByteArray &content, int exitCode, const QByteArray &printed) {
+            if (!writeFileBytes(file, content))
+                return false;
+            station.start(KESTRO_BINARY_PATH, {"--data-dir", folder, "--import-rules", file});
+            const bool ended = station.waitForFinished(10000);
+            const QByteArray said = exitCode ? station.readAllStandardError()
+                                             : station.readAllStandardOutput();
+            if (!ended || station.exitCode() != exitCode || said != printed)
+                qWarning() << station.exitCode() << said;
+            return ended && station.exitCode() == exitCode && said == printed;
+        };
+        auto stored = [&]() {
+            QStringList groups;
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "groups");
+                db.setDatabaseName(folder + "/kestro.db");
+                QSqlQuery query(db);
+                if (db.open() && query.exec("SELECT name, phase_a, phase_b, phase_c, ambient"
+                                            " FROM cabinet_groups ORDER BY position"))
+                    while (query.next())
+                        groups << QStringList{query.value(0).toString(), query.value(1).toString(),
+                                              query.value(2).toString(), query.value(3).toString(),
+                                              query.value(4).toString()}.join('|');
+            }
+            QSqlDatabase::removeDatabase("groups");
+            return groups;
+        };
+        const QByteArray header = "\xEF\xBB\xBF柜组,A相,B相,C相,环境\r\n";
+        const QByteArray kept = header + "1号柜,4,5,6,11\r\n\"2号柜, 出线\",7,,9,\r\n,,,,\r\n";
+        QVERIFY(import(kept, 0, "kestro: 2 cabinet groups imported into " + folder.toLocal8Bit() + "\n"));
+        const QStringList expected{"1号柜|4|5|6|11", "2号柜, 出线|7||9|"};
+        QCOMPARE(stored(), expected);
+
+        const QList<QPair<QByteArray, QByteArray>> refused = {
+            {"group,A,B,C,ambient\n", "1: the header is not 柜组,A相,B相,C相,环境"},
+            {header + "3号柜,1,2,3,\n4号柜,201,,,\n", "3: device 201 is not 1..200"},
+            {header + "3号柜,0,,,\n", "2: device 0 is not 1..200"},
+            {header + "3号柜,x,,,\n", "2: 'x' is not a device number"},
+            {header + "3号柜,1,,,\n3号柜,2,,,\n", "3: group 3号柜 is named twice"},
+            {header + "3号柜,1,1,,\n", "2: device 1 is in the group twice"},
+            {header + ",1,2,3,4\n", "2: the group has no name"},
+            {header + "3号柜,,,,4\n", "2: the group has no phase"},
+            {header + "3号柜,1,2\n", "2: 3 cells, not 5"},
+            {header + "\"3号柜,1,2,3,4\n", "2: a quote is not closed"},
+        };
+        for (const auto &bad : refused) {
+            QVERIFY2(import(bad.first, 2, "kestro: " + file.toLocal8Bit() + ":" + bad.second + "\n"),
+                     bad.second.constData());
+            QCOMPARE(stored(), expected);
+        }
+
+        const std::unique_ptr<QLockFile> running = DataDirectory::takeLock(folder);
+        QVERIFY(running->isLocked());
+        QVERIFY(import(header + "3号柜,1,2,3,\n", 1, "kestro: another station runs on "
+                                                       + folder.toLocal8Bit() + "\n"));
+        QCOMPARE(stored(), expected);
     }
     // Past SQLite's path limit (512 bytes) the folder can be made but its database not opened.
     void aFolderWhoseDatabaseCannotOpenIsRefused()

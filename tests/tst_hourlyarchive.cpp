@@ -167,7 +167,7 @@ void tst_hourlyarchive::hoursHoldEveryMinute()
         QCOMPARE(written.size(), run || ring ? 0 : 1);
     }
     if (ring)
-        QCOMPARE(rows(dir.path(), "SELECT user_version, text FROM pragma_user_version, alarm_journal"), QStringList("3 5温度异常"));
+        QCOMPARE(rows(dir.path(), "SELECT user_version, text FROM pragma_user_version, alarm_journal"), QStringList("4 5温度异常"));
 }
 
 KESTRO_CORE_TEST_MAIN(tst_hourlyarchive)
