@@ -23,7 +23,7 @@ int RulesImport::run(const QString &dataDirectory, const QString &file, QString 
         *message = QStringLiteral("kestro: %1:%2: %3").arg(file).arg(parsed.badLine).arg(parsed.problem);
         return 2;
     }
-    // A running station reads the groups at its start; it must not have them change under it.
+    // Never under a running station: its folder is its own while it holds the lock.
     const std::unique_ptr<QLockFile> lock = DataDirectory::takeLock(dataDirectory);
     if (!lock->isLocked() && lock->error() == QLockFile::LockFailedError) {
         *message = QStringLiteral("kestro: another station runs on %1").arg(folder);
