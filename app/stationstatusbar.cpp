@@ -42,10 +42,10 @@ StationStatusBar::StationStatusBar(Station *owner, QStatusBar *statusBar, QObjec
             [journal](const QString &fault) { showWhenSaid(journal, fault); });
     showWhenSaid(journal, station->journal()->fault());
 
-    siteLabel = addLabel("site_state", false);
-    connect(station->siteLink(), &SiteLink::statusChanged, siteLabel,
-            [this](const QString &text) { showWhenSaid(siteLabel, text); });
-    showWhenSaid(siteLabel, station->siteLink()->statusText());
+    QLabel *site = addLabel("site_state", false);
+    connect(station->siteLink(), &SiteLink::statusChanged, site,
+            [site](const QString &text) { showWhenSaid(site, text); });
+    showWhenSaid(site, station->siteLink()->statusText());
 
     // Shown only while minute lines fail to reach the disk.
     historyLabel = addLabel("history_write_state", true);

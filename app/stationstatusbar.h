@@ -16,8 +16,6 @@ class StationStatusBar : public QObject
 public:
     StationStatusBar(Station *station, QStatusBar *bar, QObject *parent = nullptr);
 
-    QLabel *siteState() const { return siteLabel; }
-
 private:
     static void showWhenSaid(QLabel *label, const QString &text);
     QLabel *addLabel(const char *objectName, bool fault, bool permanent = true);
@@ -29,6 +27,5 @@ private:
     QStatusBar *bar;
     QLabel *linkLabel = nullptr;
     QLabel *alarmLabel = nullptr;
-    QLabel *siteLabel = nullptr;
     QLabel *historyLabel = nullptr;
 };

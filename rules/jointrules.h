@@ -68,7 +68,6 @@ public:
 
     // Forgets every alarm and measurement: the groups changed.
     void setGroups(const QVector<CabinetGroup> &groups);
-    const QVector<CabinetGroup> &groups() const { return cabinetGroups; }
 
     // One pass; nowMs on a clock that does not jump back.
     QVector<Event> judge(const DeviceReadings &readings, const Settings &settings,

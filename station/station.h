@@ -48,7 +48,6 @@ public:
     PortEnumeration &startupPorts() { return ports; }
     QSerialPort *port() const { return serialPort; }
     ConcentratorLink *link() const { return concentratorLink; }
-    PollingCycle *polling() const { return pollingCycle; }
     DeviceModel *devices() const { return deviceModel; }
     // kestro.db: the journal, its outbox and the alarm settings.
     StationDatabase *database() { return &stationDatabase; }

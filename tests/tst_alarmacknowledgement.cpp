@@ -1,5 +1,5 @@
 #include "monitor/alarmacknowledgement.h"
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include <QTest>
 
@@ -72,5 +72,5 @@ void tst_alarmacknowledgement::operatorAndDetectionEvents()
     QTEST(answers.join(QLatin1Char(' ')), "expected");
 }
 
-KESTRO_CORE_TEST_MAIN(tst_alarmacknowledgement)
+KESTRO_TEST_MAIN(tst_alarmacknowledgement)
 #include "tst_alarmacknowledgement.moc"

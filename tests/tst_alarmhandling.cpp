@@ -21,7 +21,6 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <QTest>
@@ -105,22 +104,7 @@ void tst_alarmhandling::deadbandFromTheDialogStopsChatteringAndIsKept()
 
 QStringList journalRows(const QString &directory, const QString &columns)
 {
-    QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "rows");
-        db.setDatabaseName(QDir(directory).filePath("kestro.db"));
-        QSqlQuery query(db);
-        if (db.open() && query.exec("SELECT " + columns + " FROM alarm_journal ORDER BY id")) {
-            while (query.next()) {
-                QStringList fields;
-                for (int k = 0; k < query.record().count(); ++k)
-                    fields << query.value(k).toString();
-                rows << fields.join('|');
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase("rows");
-    return rows;
+    return databaseRows(directory, "SELECT " + columns + " FROM alarm_journal ORDER BY id");
 }
 
 void tst_alarmhandling::acknowledgeTakesOnlyWhatTheOperatorChose()

@@ -3,7 +3,7 @@
 
 #include "storage/alarmjournal.h"
 #include "storage/alarmsettingsstore.h"
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -207,5 +207,5 @@ void tst_alarmjournal::settingsKeepTheirRange()
              (QList<QVariantList>{{1, 200, 16}}));
 }
 
-KESTRO_CORE_TEST_MAIN(tst_alarmjournal)
+KESTRO_TEST_MAIN(tst_alarmjournal)
 #include "tst_alarmjournal.moc"

@@ -12,8 +12,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -171,20 +169,8 @@ private slots:
             return ended && station.exitCode() == exitCode && said == printed;
         };
         auto stored = [&]() {
-            QStringList groups;
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "groups");
-                db.setDatabaseName(folder + "/kestro.db");
-                QSqlQuery query(db);
-                if (db.open() && query.exec("SELECT name, phase_a, phase_b, phase_c, ambient"
-                                            " FROM cabinet_groups ORDER BY position"))
-                    while (query.next())
-                        groups << QStringList{query.value(0).toString(), query.value(1).toString(),
-                                              query.value(2).toString(), query.value(3).toString(),
-                                              query.value(4).toString()}.join('|');
-            }
-            QSqlDatabase::removeDatabase("groups");
-            return groups;
+            return databaseRows(folder, "SELECT name, phase_a, phase_b, phase_c, ambient"
+                                        " FROM cabinet_groups ORDER BY position");
         };
         const QByteArray header = "\xEF\xBB\xBF柜组,A相,B相,C相,环境\r\n";
         const QByteArray kept = header + "1号柜,4,5,6,11\r\n\"2号柜, 出线\",7,,9,\r\n,,,,\r\n";

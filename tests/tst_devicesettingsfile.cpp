@@ -1,6 +1,6 @@
 #include "config/devicesettingsfile.h"
 
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "history/historycsv.h"
 #include "history/historyquery.h"
 #include "history/historyrecord.h"
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>

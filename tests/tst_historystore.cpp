@@ -1,7 +1,7 @@
 #include "history/historyrecord.h"
 #include "history/historystore.h"
 
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The hourly archive filled from history files written minute by minute on a simulated
 // clock, against sums the test makes from the minutes it wrote.
 
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include "history/historystore.h"
 #include "storage/archiveupdater.h"
@@ -170,5 +170,5 @@ void tst_hourlyarchive::hoursHoldEveryMinute()
         QCOMPARE(rows(dir.path(), "SELECT user_version, text FROM pragma_user_version, alarm_journal"), QStringList("4 5温度异常"));
 }
 
-KESTRO_CORE_TEST_MAIN(tst_hourlyarchive)
+KESTRO_TEST_MAIN(tst_hourlyarchive)
 #include "tst_hourlyarchive.moc"

@@ -1,6 +1,6 @@
 // The joint rules on rows of literal readings: each tick gives seconds and temperatures
 // ("~" marks a reading nobody heard lately), and the events the tick must give.
-#include "coresupport.h"
+#include "testsupport.h"
 #include "rules/jointrules.h"
 
 #include <QTest>
@@ -107,6 +107,6 @@ void tst_jointrules::rules()
     }
 }
 
-KESTRO_CORE_TEST_MAIN(tst_jointrules)
+KESTRO_TEST_MAIN(tst_jointrules)
 
 #include "tst_jointrules.moc"

@@ -1,4 +1,4 @@
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include "site/mqttclient.h"
 
@@ -339,5 +339,5 @@ void tst_mqttclient::windowKeepsTurningWhileTheLookupHangs()
 #endif
 }
 
-KESTRO_CORE_TEST_MAIN(tst_mqttclient)
+KESTRO_TEST_MAIN(tst_mqttclient)
 #include "tst_mqttclient.moc"

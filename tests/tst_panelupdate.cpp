@@ -1,4 +1,4 @@
-#include "coresupport.h"
+#include "testsupport.h"
 #include "config/savedsettingslines.h"
 #include "monitor/devicemodel.h"
 #include "monitor/panelupdate.h"
@@ -108,5 +108,5 @@ void PanelUpdateTest::temperatureColumnUsesTheLoadedCorrection()
     QCOMPARE(devices.text(PanelQuantity::Temperature, 6), QStringLiteral("25.3"));
 }
 
-KESTRO_CORE_TEST_MAIN(PanelUpdateTest)
+KESTRO_TEST_MAIN(PanelUpdateTest)
 #include "tst_panelupdate.moc"

@@ -3,7 +3,7 @@
 
 #include "site/sitelink.h"
 #include "storage/alarmjournal.h"
-#include "coresupport.h"
+#include "testsupport.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -217,5 +217,5 @@ void tst_sitelink::stationKilledWithEventsPending()
     QTRY_COMPARE(link.pendingAlarmEvents(), 0);
 }
 
-KESTRO_CORE_TEST_MAIN(tst_sitelink)
+KESTRO_TEST_MAIN(tst_sitelink)
 #include "tst_sitelink.moc"
