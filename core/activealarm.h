@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/cabinetgroup.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -11,4 +13,6 @@ struct ActiveAlarm
     QString text;
     QString state;     // as the alarm list shows it, "未确认"
     QDateTime since;
+    int level = 1;     // 0 预警, 1 报警
+    CabinetGroup group{}; // the group a joint rule judged, if any
 };

@@ -5,6 +5,16 @@
 
 QString AlarmDetector::eventText(const Event &event)
 {
+    if (event.kind >= PhaseDifference) {
+        static const char *const ruleTexts[] = {"相间温差", "环境温升", "温升速率", "温度"};
+        QString text = event.kind == PhaseDifference ? event.group.name : QString::number(event.device);
+        text += QCoreApplication::translate("MainWindow", ruleTexts[event.kind - PhaseDifference]);
+        text += event.level == Warning ? QCoreApplication::translate("MainWindow", "预警")
+                                       : QCoreApplication::translate("MainWindow", "报警");
+        if (event.recovery)
+            text += QCoreApplication::translate("MainWindow", "恢复正常");
+        return text;
+    }
     static const char *const alarmTexts[] = {"温度异常", "电压欠压", "电流超限", "集中器通讯中断"};
     static const char *const recoveryTexts[] = {"温度恢复正常", "电压恢复正常", "电流恢复正常",
                                                 "集中器通讯恢复"};
@@ -165,6 +175,39 @@ void AlarmDetector::enter(int code, Kind kind, float value, float limit, qint64 
     events.append({false, code, kind, row, value, limit, beganMs});
 }
 
+void AlarmDetector::enterRule(Event event, QVector<Event> &events)
+{
+    if (!event.recovery) {
+        enter(event.code, event.kind, event.value, event.limit, event.beganMs, events);
+        const Event &entered = events.constLast();
+        event.row = entered.row;
+        events.last() = event;
+        return;
+    }
+    for (int j = 0; j < openAlarmCount; ++j) {
+        if (openAlarmCodes[j] == event.code) {
+            openAlarmCodes[j] = 0;
+            event.row = j;
+            events.append(event);
+            return;
+        }
+    }
+}
+
+QSet<int> AlarmDetector::takeForgottenRuleCodes()
+{
+    QSet<int> codes;
+    codes.swap(forgottenRuleCodes);
+    return codes;
+}
+
+void AlarmDetector::forgetRuleAlarms()
+{
+    for (int j = 0; j < openAlarmCount; ++j)
+        if (openAlarmCodes[j] > kLinkCode)
+            forgottenRuleCodes.insert(openAlarmCodes[j]);
+}
+
 int AlarmDetector::takeRow()
 {
     if (alarmRowIndex == kUsedRows) {
@@ -172,9 +215,10 @@ int AlarmDetector::takeRow()
         // alarms as the clear action does, so that a condition that still holds is
         // entered afresh instead of being silenced until someone clears the table.
         forgetWaiting();
+        forgetRuleAlarms();
         for (int j = 0; j < openAlarmCount; ++j) {
             const int code = openAlarmCodes[j];
-            if (code == 0)
+            if (code == 0 || code > kLinkCode)
                 continue;
             const Kind kind = kindOf(code);
             if (kind == Link) {
@@ -194,6 +238,7 @@ int AlarmDetector::takeRow()
 void AlarmDetector::clear()
 {
     forgetWaiting();
+    forgetRuleAlarms();
     for (int kind = Temperature; kind <= Current; ++kind)
         for (int i = 0; i < kDevices; ++i)
             if (flags(static_cast<Kind>(kind))[i])

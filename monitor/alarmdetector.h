@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/alarmfilter.h"
+#include "core/cabinetgroup.h"
 #include "core/devicereadings.h"
 #include "serial/linkstate.h"
 
+#include <QSet>
 #include <QString>
 #include <QVector>
 #include <array>
@@ -15,7 +17,19 @@
 class AlarmDetector
 {
 public:
-    enum Kind { Temperature = 1, Voltage = 2, Current = 3, Link = 4 };
+    // 5..8 are the joint rules' kinds, judged apart and entered through enterRule.
+    enum Kind {
+        Temperature = 1,
+        Voltage = 2,
+        Current = 3,
+        Link = 4,
+        PhaseDifference = 5,
+        AmbientRise = 6,
+        RateOfRise = 7,
+        TemperatureWarning = 8
+    };
+    // The Part's kinds and the link alarm are all of level Alarm.
+    enum Level { Warning = 0, Alarm = 1 };
     // What the station knows of its concentrator: Down once a whole cycle went unanswered or
     // the port failed under it, Up while valid answers come; Unknown (the operator closed the
     // port, or it has just been opened) neither raises nor ends the link alarm.
@@ -40,14 +54,23 @@ public:
         float limit = 0;
         // When the condition was first seen holding; the moment it is judged for a recovery.
         qint64 beganMs = 0;
+        // A joint rule's: its level, its device (0 for a whole group's) and the group it
+        // judged, when it judged one.
+        Level level = Alarm;
+        int device = 0;
+        CabinetGroup group{};
     };
 
     using Limits = std::array<float, kDevices>;
 
     static int deviceOf(int code, Kind kind) { return code - 200 * (kind - 1); }
+    static int deviceOf(const Event &event)
+    {
+        return event.kind >= PhaseDifference ? event.device : deviceOf(event.code, event.kind);
+    }
     static Kind kindOf(int code);
     // "5温度异常" for an alarm, "5温度恢复正常" for its recovery; "集中器通讯中断" and
-    // "集中器通讯恢复" for the link.
+    // "集中器通讯恢复" for the link; "1号柜相间温差报警", "5温升速率预警恢复正常" for the rules.
     static QString eventText(const Event &event);
 
     AlarmDetector();
@@ -64,6 +87,13 @@ public:
     // was last heard, the alarm's beginning.
     QVector<Event> detectLink(LinkCondition condition, qint64 sinceMs, qint64 nowMs);
     static LinkCondition linkCondition(LinkState state);
+
+    // A joint rule's alarm, its code the rule's own (1000 and up), given a row as the Part's are;
+    // or its recovery, in the row the alarm took. A recovery whose alarm the list no longer
+    // holds (forgotten by a clear or a wrap) is no event.
+    void enterRule(Event event, QVector<Event> &events);
+    // The open rule alarms the list forgot since last asked: the rows wrapped, or a clear.
+    QSet<int> takeForgottenRuleCodes();
 
     // What the alarm dialog's clear does: every condition still present is entered afresh.
     // Conditions still waiting out their delay start waiting again.
@@ -102,6 +132,7 @@ private:
     void enter(int code, Kind kind, float value, float limit, qint64 beganMs,
                QVector<Event> &events);
     void forgetWaiting();
+    void forgetRuleAlarms();
 
     // Per kind and device: since when the condition has held without a break, for one
     // waiting out its delay and for an open alarm alike; kNotHolding otherwise.
@@ -111,4 +142,5 @@ private:
     std::array<std::array<bool, kDevices>, 3> forgottenOpen{};
     // Which limit an open temperature alarm lies beyond; its deadband applies on that side.
     std::array<bool, kDevices> temperatureAboveUpper{};
+    QSet<int> forgottenRuleCodes;
 };

@@ -57,7 +57,7 @@ void AlarmHandling::takeEvents(const QVector<AlarmDetector::Event> &events,
     QVector<JournalEvent> journal;
     journal.reserve(events.size());
     for (const AlarmDetector::Event &event : events) {
-        const int device = AlarmDetector::deviceOf(event.code, event.kind);
+        const int device = AlarmDetector::deviceOf(event);
         JournalEvent entry;
         entry.device = device;
         entry.kind = event.kind;
@@ -67,9 +67,11 @@ void AlarmHandling::takeEvents(const QVector<AlarmDetector::Event> &events,
         entry.value = double(event.value);
         entry.limit = double(event.limit);
         entry.text = AlarmDetector::eventText(event);
+        entry.level = event.level;
+        entry.group = event.group;
         if (!event.recovery) {
             entry.beganMs = event.beganMs > 0 ? event.beganMs : entry.epochMs;
-            entries[event.row] = {device, event.kind, entry.text, now};
+            entries[event.row] = {device, event.kind, event.level, entry.text, now, event.group};
             rows.raised(event.row);
         } else {
             rows.recovered(event.row);
@@ -95,6 +97,8 @@ int AlarmHandling::acknowledge(const QVector<int> &chosenRows, const QString &ti
                                           timeText, now);
         entry.device = entries[row].device;
         entry.kind = entries[row].kind;
+        entry.level = entries[row].level;
+        entry.group = entries[row].group;
         journal.append(entry);
         emit rowStateChanged(row);
     }
@@ -142,7 +146,7 @@ QVector<ActiveAlarm> AlarmHandling::activeAlarms() const
             continue;
         const Entry &entry = entries[row];
         active.append({entry.device, entry.kind, entry.text, AlarmAcknowledgement::stateText(state),
-                       entry.since});
+                       entry.since, entry.level, entry.group});
     }
     return active;
 }

@@ -71,8 +71,10 @@ private:
     {
         int device = 0;
         int kind = 0;
+        int level = AlarmDetector::Alarm;
         QString text;
         QDateTime since;
+        CabinetGroup group;
     };
 
     AlarmAcknowledgement rows;

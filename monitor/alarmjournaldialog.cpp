@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kColumnWidths[] = {140, 45, 45, 45, 130, 70, 70, 140};
+constexpr int kColumnWidths[] = {140, 45, 60, 45, 45, 150, 70, 70, 140};
 const char kTimeFormat[] = "yyyy-MM-dd hh:mm:ss";
 
 void appendRecord(QByteArray *bytes, const QStringList &fields)
@@ -77,7 +77,12 @@ AlarmJournalDialog::AlarmJournalDialog(StationDatabase *database, QWidget *paren
     kind = new QComboBox(this);
     kind->setObjectName(QStringLiteral("journal_kind"));
     // Index = journal kind.
-    kind->addItems({tr("全部"), tr("温度"), tr("电压"), tr("电流"), tr("通讯")});
+    kind->addItems({tr("全部"), tr("温度"), tr("电压"), tr("电流"), tr("通讯"), tr("相间温差"),
+                    tr("环境温升"), tr("温升速率"), tr("温度预警")});
+    level = new QComboBox(this);
+    level->setObjectName(QStringLiteral("journal_level"));
+    // Index - 1 = journal level.
+    level->addItems({tr("全部"), tr("预警"), tr("报警")});
     from = timeEdit("journal_from", this);
     to = timeEdit("journal_to", this);
     queryButton = button("journal_query_button", tr("查询"), this);
@@ -105,6 +110,8 @@ AlarmJournalDialog::AlarmJournalDialog(StationDatabase *database, QWidget *paren
     filters->addSpacing(12);
     filters->addWidget(new QLabel(tr("类别"), this));
     filters->addWidget(kind);
+    filters->addWidget(new QLabel(tr("级别"), this));
+    filters->addWidget(level);
     filters->addSpacing(12);
     filters->addWidget(new QLabel(tr("时间"), this));
     filters->addWidget(from);
@@ -153,12 +160,14 @@ void AlarmJournalDialog::setExportDirectory(const QString &directory)
 }
 
 JournalFilter AlarmJournalDialog::filterFor(int firstDevice, int lastDevice, int kindIndex,
-                                            const QDateTime &from, const QDateTime &to)
+                                            int levelIndex, const QDateTime &from,
+                                            const QDateTime &to)
 {
     JournalFilter filter;
     filter.firstDevice = qMin(firstDevice, lastDevice);
     filter.lastDevice = qMax(firstDevice, lastDevice);
     filter.kind = kindIndex;
+    filter.level = levelIndex - 1;
     filter.fromMs = from.toMSecsSinceEpoch();
     filter.toMs = to.toMSecsSinceEpoch() / 1000 * 1000 + 999;
     return filter;
@@ -233,8 +242,8 @@ void AlarmJournalDialog::showEvent(QShowEvent *event)
     if (!model) {
         model = new JournalModel(stationDatabase->database(),
                                  filterFor(firstDevice->value(), lastDevice->value(),
-                                           kind->currentIndex(), from->dateTime(),
-                                           to->dateTime()),
+                                           kind->currentIndex(), level->currentIndex(),
+                                           from->dateTime(), to->dateTime()),
                                  this);
         connect(model, &JournalModel::failed, status, &QLabel::setText);
         table->setModel(model);
@@ -259,7 +268,8 @@ void AlarmJournalDialog::hideEvent(QHideEvent *event)
 void AlarmJournalDialog::setFiltersEnabled(bool enabled)
 {
     for (QWidget *widget : {static_cast<QWidget *>(firstDevice), static_cast<QWidget *>(lastDevice),
-                            static_cast<QWidget *>(kind), static_cast<QWidget *>(from),
+                            static_cast<QWidget *>(kind), static_cast<QWidget *>(level),
+                            static_cast<QWidget *>(from),
                             static_cast<QWidget *>(to), static_cast<QWidget *>(queryButton)})
         widget->setEnabled(enabled);
     exportButton->setEnabled(enabled && !exportWatcher.isRunning());
@@ -280,7 +290,7 @@ void AlarmJournalDialog::runQuery()
         return;
     followNow();
     model->setFilter(filterFor(firstDevice->value(), lastDevice->value(), kind->currentIndex(),
-                               from->dateTime(), to->dateTime()));
+                               level->currentIndex(), from->dateTime(), to->dateTime()));
     status->setText(model->error());
 }
 

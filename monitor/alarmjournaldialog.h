@@ -17,7 +17,7 @@ class QPushButton;
 class QSpinBox;
 class QTableView;
 
-// The stored alarm journal, filtered by device range, kind and time, newest first, with a CSV
+// The stored alarm journal, filtered by device range, kind, level and time, newest first, with a CSV
 // export. The list is read while the dialog is shown; when hidden it holds no query open.
 class AlarmJournalDialog : public QDialog
 {
@@ -31,8 +31,9 @@ public:
     void setExportDirectory(const QString &directory);
 
     // The filter the widgets' values stand for: a reversed device range is turned round, kind
-    // is the index of 全部, 温度, 电压, 电流, and the end second is included whole.
-    static JournalFilter filterFor(int firstDevice, int lastDevice, int kindIndex,
+    // is the index of 全部, 温度, 电压, 电流, 通讯 and the rules' kinds, level that of 全部, 预警,
+    // 报警, and the end second is included whole.
+    static JournalFilter filterFor(int firstDevice, int lastDevice, int kindIndex, int levelIndex,
                                    const QDateTime &from, const QDateTime &to);
 
     // The export file of every event the filter selects: UTF-8 with a byte-order mark, the
@@ -76,6 +77,7 @@ private:
     QSpinBox *firstDevice;
     QSpinBox *lastDevice;
     QComboBox *kind;
+    QComboBox *level;
     QDateTimeEdit *from;
     QDateTimeEdit *to;
     QPushButton *queryButton;

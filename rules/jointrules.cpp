@@ -10,22 +10,42 @@ constexpr qint64 kSampleSpacingMs = 900;
 
 } // namespace
 
-std::array<float, kDevices> JointRules::Settings::offLimits()
-{
-    std::array<float, kDevices> limits;
-    limits.fill(qQNaN());
-    return limits;
-}
-
 void JointRules::setGroups(const QVector<CabinetGroup> &groups)
 {
+    QVector<Subject> differences(groups.size());
+    QVector<std::array<Subject, 3>> rises(groups.size());
+    for (int g = 0; g < groups.size(); ++g) {
+        const int kept = cabinetGroups.indexOf(groups.at(g));
+        if (kept < 0)
+            continue;
+        differences[g] = phaseDifference.at(kept);
+        rises[g] = ambientRise.at(kept);
+    }
     cabinetGroups = groups;
-    phaseDifference = QVector<Subject>(groups.size());
-    ambientRise = QVector<std::array<Subject, 3>>(groups.size());
-    rateOfRise.fill(Subject());
-    temperatureWarning.fill(Subject());
-    for (auto &kept : samples)
-        kept.clear();
+    phaseDifference = differences;
+    ambientRise = rises;
+}
+
+void JointRules::Subject::forget(const QSet<int> &codes)
+{
+    for (size_t level = 0; level < 2; ++level) {
+        if (!open[level])
+            heldSince[level] = kNotHolding;
+        else if (codes.contains(code[level]))
+            open[level] = false; // held since the same moment: raised again at once
+    }
+}
+
+void JointRules::forget(const QSet<int> &codes)
+{
+    for (Subject &subject : phaseDifference)
+        subject.forget(codes);
+    for (auto &phases : ambientRise)
+        for (Subject &subject : phases)
+            subject.forget(codes);
+    for (auto *subjects : {&rateOfRise, &temperatureWarning})
+        for (Subject &subject : *subjects)
+            subject.forget(codes);
 }
 
 QVector<JointRules::Event> JointRules::judge(const DeviceReadings &readings, const Settings &settings,
@@ -94,7 +114,8 @@ void JointRules::step(Subject &subject, float value, const Limits &limits, bool 
         if (subject.open[size_t(level)] && (reached ? value < bound : value <= bound)) {
             subject.open[size_t(level)] = false;
             subject.heldSince[size_t(level)] = kNotHolding;
-            events.append({rule, Level(level), true, group, device, value, bound, nowMs});
+            events.append({rule, Level(level), true, group, device, value, bound, nowMs,
+                           subject.code[size_t(level)]});
         }
     }
     for (int level = 0; level < levels; ++level) {
@@ -109,7 +130,11 @@ void JointRules::step(Subject &subject, float value, const Limits &limits, bool 
             since = nowMs;
         if (nowMs - since >= qint64(limits.delaySeconds) * 1000) {
             subject.open[size_t(level)] = true;
-            events.append({rule, Level(level), false, group, device, value, limit[level], since});
+            subject.code[size_t(level)] = nextCode;
+            // Codes come back only after two thousand million alarms, long after their own.
+            nextCode = nextCode == std::numeric_limits<int>::max() ? kFirstCode : nextCode + 1;
+            events.append({rule, Level(level), false, group, device, value, limit[level], since,
+                           subject.code[size_t(level)]});
         }
     }
 }

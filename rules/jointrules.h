@@ -2,7 +2,9 @@
 
 #include "core/cabinetgroup.h"
 #include "core/devicereadings.h"
+#include "core/jointrulesettings.h"
 
+#include <QSet>
 #include <QVector>
 #include <array>
 #include <deque>
@@ -22,37 +24,8 @@ public:
     enum Rule { PhaseDifference = 5, AmbientRise = 6, RateOfRise = 7, TemperatureWarning = 8 };
     enum Level { Warning = 0, Alarm = 1 };
 
-    struct Limits
-    {
-        float warning;
-        float alarm;
-        float deadband = 0;
-        int delaySeconds = 0;
-    };
-
-    struct Settings
-    {
-        // On for every group of two or more phases.
-        Limits phaseDifference{3, 15};
-        // On for every phase of a group with an ambient device.
-        Limits ambientRise{20, 40};
-        // Off until switched on; °C per minute, reached or passed.
-        bool rateOfRiseOn = false;
-        Limits rateOfRise{1, 3};
-        int rateWindowSeconds = 300;
-        // Per device, off while NaN; judged only below the device's upper limit in force. Only
-        // its warning level is used.
-        std::array<float, kDevices> warningLimit = offLimits();
-        float warningDeadband = 0;
-        int warningDelaySeconds = 0;
-        // A cabinet is judged for phase difference only while its hottest phase is this far
-        // above its ambient device, or, without one, at least this warm: the phases of a cold
-        // idle cabinet differ by noise.
-        float idleRiseOverAmbient = 10;
-        float idleWithoutAmbient = 40;
-
-        static std::array<float, kDevices> offLimits();
-    };
+    using Settings = JointRuleSettings;
+    using Limits = JointRuleSettings::Limits;
 
     struct Event
     {
@@ -64,10 +37,22 @@ public:
         float value;
         float limit; // crossed; or, for a recovery, the bound it came back within
         qint64 beganMs;
+        // Names this level of this subject while it is open: an alarm and its recovery share
+        // it, and no other open alarm has it.
+        int code;
     };
 
-    // Forgets every alarm and measurement: the groups changed.
+    static constexpr int kFirstCode = 1000;
+
+    // A group kept as it was keeps its alarms and their delays; a new or changed one starts
+    // afresh. An open alarm of a group that went stays as it is: nothing judges it any more.
     void setGroups(const QVector<CabinetGroup> &groups);
+    const QVector<CabinetGroup> &groups() const { return cabinetGroups; }
+
+    // The alarm list forgot these open alarms (a clear, or its rows wrapping): each is raised
+    // again as soon as its condition is judged to hold. Conditions still waiting out their
+    // delay start waiting again.
+    void forget(const QSet<int> &codes);
 
     // One pass; nowMs on a clock that does not jump back.
     QVector<Event> judge(const DeviceReadings &readings, const Settings &settings,
@@ -81,6 +66,9 @@ private:
     {
         std::array<bool, 2> open{};
         std::array<qint64, 2> heldSince{kNotHolding, kNotHolding};
+        std::array<int, 2> code{};
+
+        void forget(const QSet<int> &codes);
     };
 
     struct Sample
@@ -100,4 +88,5 @@ private:
     std::array<Subject, kDevices> rateOfRise;
     std::array<Subject, kDevices> temperatureWarning;
     std::array<std::deque<Sample>, kDevices> samples;
+    int nextCode = kFirstCode;
 };

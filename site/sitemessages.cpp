@@ -172,8 +172,36 @@ QString kindName(int kind)
         return QStringLiteral("current");
     case 4:
         return QStringLiteral("link");
+    case 5:
+        return QStringLiteral("phase_difference");
+    case 6:
+        return QStringLiteral("ambient_rise");
+    case 7:
+        return QStringLiteral("rate_of_rise");
+    case 8:
+        return QStringLiteral("temperature_warning");
     }
     return QString();
+}
+
+// An event of no kind (silence, clear) has no level either.
+QByteArray levelName(int kind, int level)
+{
+    return kind == 0 ? "null" : level == 0 ? "\"warning\"" : "\"alarm\"";
+}
+
+QByteArray group(const CabinetGroup &group)
+{
+    if (group.name.isEmpty())
+        return "null";
+    auto device = [](int number) { return number ? QByteArray::number(number) : QByteArray("null"); };
+    return JsonObject()
+        .add("name", group.name)
+        .add("a", device(group.phases[0]))
+        .add("b", device(group.phases[1]))
+        .add("c", device(group.phases[2]))
+        .add("ambient", device(group.ambient))
+        .close();
 }
 
 QString eventName(const QString &journalEvent)
@@ -194,8 +222,10 @@ QByteArray alarm(const QString &station, qint64 journalId, const JournalEvent &e
         .add("id", station + QLatin1Char(':') + QString::number(journalId))
         .add("device", event.device)
         .add("kind", stringOrNull(kindName(event.kind)))
+        .add("level", levelName(event.kind, event.level))
         .add("event", eventName(event.event))
         .add("text", event.text)
+        .add("group", group(event.group))
         .add("value", event.value)
         .add("limit", event.limit)
         .addTime("time", QDateTime::fromMSecsSinceEpoch(event.epochMs))
@@ -211,7 +241,9 @@ QByteArray activeAlarms(int count, int unacknowledged, const QVector<ActiveAlarm
         list += JsonObject()
                     .add("device", active.device)
                     .add("kind", stringOrNull(kindName(active.kind)))
+                    .add("level", levelName(active.kind, active.level))
                     .add("text", active.text)
+                    .add("group", group(active.group))
                     .add("state", active.state)
                     .addTime("since", active.since)
                     .close();

@@ -51,18 +51,21 @@ QVector<DeviceSnapshot> deviceSnapshots(const DeviceModel &devices);
 //  "online":true,"status":"在线","time":"..."}; a stale reading is null.
 QByteArray device(const DeviceSnapshot &snapshot, const QDateTime &time);
 
-// One journal row: {"id":"<station>:<journal id>","device":5,"kind":"temperature","event":
-// "raised","text":"5温度异常","value":85.0,"limit":80.0,"time":...}. kind is null for the
-// whole station (kind 0); time is epochMs at this computer's offset then.
+// One journal row: {"id":"<station>:<journal id>","device":5,"kind":"temperature","level":
+// "alarm","event":"raised","text":"5温度异常","group":null,"value":85.0,"limit":80.0,"time":...}.
+// kind and level are null for the whole station's own events (silence, clear); group is
+// {"name":"1号柜","a":4,"b":5,"c":6,"ambient":11} for a joint rule that judged one; time is
+// epochMs at this computer's offset then.
 QByteArray alarm(const QString &station, qint64 journalId, const JournalEvent &event);
-// 1 "temperature", 2 "voltage", 3 "current", else empty.
+// 1 "temperature", 2 "voltage", 3 "current", 4 "link", 5 "phase_difference", 6 "ambient_rise",
+// 7 "rate_of_rise", 8 "temperature_warning", else empty.
 QString kindName(int kind);
 // "alarm" "raised", "recovery" "recovered", "acknowledge" "acknowledged", "silence"
 // "silenced", "clear" "cleared"; anything else as it is.
 QString eventName(const QString &journalEvent);
 
-// {"count":N,"unacknowledged":M,"alarms":[{"device":5,"kind":"temperature","text":"5温度异常",
-//  "state":"未确认","since":"..."}]}
+// {"count":N,"unacknowledged":M,"alarms":[{"device":5,"kind":"temperature","level":"alarm",
+//  "text":"5温度异常","group":null,"state":"未确认","since":"..."}]}
 QByteArray activeAlarms(int count, int unacknowledged, const QVector<ActiveAlarm> &alarms);
 
 // "2026-03-02T08:00:00+08:00", to the second, at the time's own offset (also for UTC).

@@ -18,6 +18,7 @@
 #include "station/stationfaults.h"
 #include "storage/alarmjournal.h"
 #include "storage/archiveupdater.h"
+#include "storage/cabinetgroupstore.h"
 
 #include <QDebug>
 #include <QDir>
@@ -91,6 +92,9 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
     handling = new AlarmHandling(alarmJournal, this);
     connect(handling, &AlarmHandling::databaseFaultsChanged, this, &Station::showDatabaseFaults);
     showDatabaseFaults();
+    // As the deadbands: unread, the rules judge nothing until a journal write gets through.
+    readJointRules();
+    connect(alarmJournal, &AlarmJournal::written, this, &Station::readJointRules);
 
     site = new SiteLink(alarmJournal, this);
     connect(concentratorLink, &ConcentratorLink::stateChanged, site, [this]() { publishLink(); });
@@ -241,6 +245,7 @@ void Station::judgeReadings()
                               now.toMSecsSinceEpoch());
     events += alarmState.detect(readings, upperTemperatureLimit, lowerTemperatureLimit,
                                 upperCurrentLimit, handling->filters(), now.toMSecsSinceEpoch());
+    judgeRules(readings, now.toMSecsSinceEpoch(), events);
     for (const AlarmDetector::Event &event : events)
         emit alarmEntered(event, clock);
     handling->takeEvents(events, clock, now);
@@ -253,6 +258,63 @@ void Station::judgeReadings()
     deviceModel->setAlarms(open);
     emit judged();
     publishDevices();
+}
+
+void Station::readJointRules()
+{
+    if (rulesRead)
+        return;
+    QVector<CabinetGroup> groups;
+    JointRuleSettings settings;
+    CabinetGroupStore store(&stationDatabase);
+    QString error;
+    rulesRead = store.load(&groups, &error) && store.loadSettings(&settings, &error);
+    if (!rulesRead) {
+        ServiceLog::write("rules", QStringLiteral("cannot be read: ") + error);
+        stationFaults->show("rules", tr("报警规则无法读取"));
+        return;
+    }
+    stationFaults->set("rules", QString());
+    jointRules.setGroups(groups);
+    ruleSettings = settings;
+}
+
+bool Station::setJointRules(const QVector<CabinetGroup> &groups, const JointRuleSettings &settings,
+                            QString *error)
+{
+    if (!CabinetGroupStore(&stationDatabase).replace(groups, &settings, error))
+        return false;
+    jointRules.setGroups(groups);
+    ruleSettings = settings;
+    rulesRead = true;
+    stationFaults->set("rules", QString());
+    return true;
+}
+
+void Station::forgetRuleAlarms()
+{
+    const QSet<int> forgotten = alarmState.takeForgottenRuleCodes();
+    if (!forgotten.isEmpty())
+        jointRules.forget(forgotten);
+}
+
+void Station::judgeRules(const DeviceReadings &readings, qint64 nowMs,
+                         QVector<AlarmDetector::Event> &events)
+{
+    // The Part's alarms may have wrapped the rows over open rule alarms.
+    forgetRuleAlarms();
+    const QVector<JointRules::Event> judgedRules =
+        jointRules.judge(readings, ruleSettings, upperTemperatureLimit, nowMs);
+    for (const JointRules::Event &rule : judgedRules) {
+        AlarmDetector::Event event{rule.recovery, rule.code, AlarmDetector::Kind(rule.rule), 0,
+                                   rule.value, rule.limit, rule.beganMs};
+        event.level = AlarmDetector::Level(rule.level);
+        event.device = rule.device;
+        if (rule.group >= 0)
+            event.group = jointRules.groups().at(rule.group);
+        alarmState.enterRule(event, events);
+        forgetRuleAlarms();
+    }
 }
 
 void Station::applyThresholds(int firstDevice, int lastDevice, float upperTemperature,
@@ -283,6 +345,7 @@ void Station::silence()
 void Station::clearAlarms()
 {
     alarmState.clear();
+    forgetRuleAlarms();
     handling->clear(clock, QDateTime::currentDateTime());
     deviceModel->setAlarms({});
     emit judged();

@@ -3,6 +3,7 @@
 #include "history/historystore.h"
 #include "history/historywritestatus.h"
 #include "monitor/alarmdetector.h"
+#include "rules/jointrules.h"
 #include "serial/modbusframe.h"
 #include "serial/portenumeration.h"
 #include "storage/stationdatabase.h"
@@ -64,6 +65,14 @@ public:
     // The clock as the panels show it and the alarm records are stamped with.
     QString clockText() const { return clock; }
 
+    // The cabinet groups and the joint rules' settings, as kept in kestro.db.
+    const QVector<CabinetGroup> &cabinetGroups() const { return jointRules.groups(); }
+    const JointRuleSettings &jointRuleSettings() const { return ruleSettings; }
+    // Stored, and judged with from the next pass on; false with the reason, and nothing
+    // changed, when they could not be stored.
+    bool setJointRules(const QVector<CabinetGroup> &groups, const JointRuleSettings &settings,
+                       QString *error);
+
     float upperTemperatureLimitOf(int device) const { return upperTemperatureLimit[size_t(device - 1)]; }
     float lowerTemperatureLimitOf(int device) const { return lowerTemperatureLimit[size_t(device - 1)]; }
     float upperCurrentLimitOf(int device) const { return upperCurrentLimit[size_t(device - 1)]; }
@@ -119,6 +128,10 @@ private:
     void finishPollStep(int step);
     void judgeAnswer(int step);
     void judgeReadings();
+    void readJointRules();
+    void judgeRules(const DeviceReadings &readings, qint64 nowMs,
+                    QVector<AlarmDetector::Event> &events);
+    void forgetRuleAlarms();
     void showDatabaseFaults();
     void startSiteLink();
     void publishLink();
@@ -155,6 +168,9 @@ private:
     std::array<float, kDevices> upperCurrentLimit{};
     // The per-device alarm flags, the next alarm row and the open alarm codes.
     AlarmDetector alarmState;
+    JointRules jointRules;
+    JointRuleSettings ruleSettings;
+    bool rulesRead = false;
     // After dataDir, which it is made from.
     HistoryStore historyStore;
     HistoryWriteStatus historyWriteStatus;

@@ -113,7 +113,8 @@ bool AlarmJournal::writeOldest(QString *reason, int *code)
     bool done = insert.exec(QStringLiteral("BEGIN IMMEDIATE"));
     done = done && insert.prepare(QStringLiteral(
         "INSERT INTO alarm_journal (device, kind, event, time_text, epoch_ms, value, limit_value,"
-        " text, began_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        " text, began_ms, level, cabinet_group, group_devices)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     QVariant firstId;
     for (auto tick = waiting.cbegin(); done && tick != waiting.cbegin() + ticks; ++tick) {
         for (const JournalEvent &event : *tick) {
@@ -126,6 +127,11 @@ bool AlarmJournal::writeOldest(QString *reason, int *code)
             insert.bindValue(6, StationDatabase::realOrNull(event.limit));
             insert.bindValue(7, event.text);
             insert.bindValue(8, event.beganMs == 0 ? QVariant(QVariant::LongLong) : QVariant(event.beganMs));
+            insert.bindValue(9, event.kind == 0 ? QVariant(QVariant::Int) : QVariant(event.level));
+            const bool grouped = !event.group.name.isEmpty();
+            insert.bindValue(10, grouped ? QVariant(event.group.name) : QVariant(QVariant::String));
+            insert.bindValue(11, grouped ? QVariant(JournalEvent::groupDevices(event.group))
+                                         : QVariant(QVariant::String));
             if (!(done = insert.exec()))
                 break;
             if (firstId.isNull())

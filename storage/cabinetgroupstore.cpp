@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <QtNumeric>
 
 namespace {
 
@@ -18,6 +19,59 @@ bool failed(const QSqlError &failure, QString *error)
     if (error)
         *error = failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
     return false;
+}
+
+// Each setting by its stored name; a count of seconds or a switch is stored as a number too.
+struct Field
+{
+    const char *name;
+    float *value = nullptr;
+    int *whole = nullptr;
+    bool *on = nullptr;
+};
+
+QVector<Field> fields(JointRuleSettings &settings)
+{
+    JointRuleSettings::Limits &phase = settings.phaseDifference;
+    JointRuleSettings::Limits &ambient = settings.ambientRise;
+    JointRuleSettings::Limits &rate = settings.rateOfRise;
+    return {{"phase_difference_warning", &phase.warning},
+            {"phase_difference_alarm", &phase.alarm},
+            {"phase_difference_deadband", &phase.deadband},
+            {"phase_difference_delay_seconds", nullptr, &phase.delaySeconds},
+            {"ambient_rise_warning", &ambient.warning},
+            {"ambient_rise_alarm", &ambient.alarm},
+            {"ambient_rise_deadband", &ambient.deadband},
+            {"ambient_rise_delay_seconds", nullptr, &ambient.delaySeconds},
+            {"rate_of_rise_on", nullptr, nullptr, &settings.rateOfRiseOn},
+            {"rate_of_rise_warning", &rate.warning},
+            {"rate_of_rise_alarm", &rate.alarm},
+            {"rate_of_rise_deadband", &rate.deadband},
+            {"rate_of_rise_delay_seconds", nullptr, &rate.delaySeconds},
+            {"rate_of_rise_window_seconds", nullptr, &settings.rateWindowSeconds},
+            {"temperature_warning_deadband", &settings.warningDeadband},
+            {"temperature_warning_delay_seconds", nullptr, &settings.warningDelaySeconds},
+            {"idle_rise_over_ambient", &settings.idleRiseOverAmbient},
+            {"idle_without_ambient", &settings.idleWithoutAmbient}};
+}
+
+// A delay of up to a day, a window of one minute to an hour, a limit or deadband a number.
+void take(const Field &field, double stored)
+{
+    if (field.on) {
+        *field.on = stored != 0;
+    } else if (field.whole) {
+        const bool window = QByteArray(field.name).contains("window");
+        *field.whole = int(qBound(window ? 60.0 : 0.0, stored, window ? 3600.0 : 86400.0));
+    } else if (qIsFinite(stored)) {
+        const bool deadband = QByteArray(field.name).contains("deadband");
+        *field.value = deadband ? qMax(0.0f, float(stored)) : float(stored);
+    }
+}
+
+double valueOf(const Field &field)
+{
+    return field.on ? (*field.on ? 1 : 0) : field.whole ? *field.whole : double(*field.value);
 }
 
 } // namespace
@@ -45,7 +99,35 @@ bool CabinetGroupStore::load(QVector<CabinetGroup> *groups, QString *error)
     return true;
 }
 
-bool CabinetGroupStore::replace(const QVector<CabinetGroup> &groups, QString *error)
+bool CabinetGroupStore::loadSettings(JointRuleSettings *settings, QString *error)
+{
+    *settings = JointRuleSettings();
+    if (!db->open(error))
+        return false;
+    QSqlQuery query(db->database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT name, value FROM rule_settings")))
+        return failed(query.lastError(), error);
+    const QVector<Field> known = fields(*settings);
+    while (query.next()) {
+        const QByteArray name = query.value(0).toString().toLatin1();
+        for (const Field &field : known)
+            if (name == field.name)
+                take(field, query.value(1).toDouble());
+    }
+    if (!query.exec(QStringLiteral("SELECT device, warning_limit FROM temperature_warnings")))
+        return failed(query.lastError(), error);
+    while (query.next()) {
+        const int device = query.value(0).toInt();
+        const double limit = query.value(1).toDouble();
+        if (device >= 1 && device <= kDevices && qIsFinite(limit))
+            settings->warningLimit[size_t(device - 1)] = float(limit);
+    }
+    return true;
+}
+
+bool CabinetGroupStore::replace(const QVector<CabinetGroup> &groups,
+                                const JointRuleSettings *settings, QString *error)
 {
     if (!db->open(error))
         return false;
@@ -63,6 +145,27 @@ bool CabinetGroupStore::replace(const QVector<CabinetGroup> &groups, QString *er
             query.bindValue(phase + 2, deviceOrNull(group.phases[size_t(phase)]));
         query.bindValue(5, deviceOrNull(group.ambient));
         done = query.exec();
+    }
+    if (settings && done) {
+        JointRuleSettings stored = *settings;
+        done = query.exec(QStringLiteral("DELETE FROM rule_settings"))
+            && query.prepare(QStringLiteral("INSERT INTO rule_settings (name, value) VALUES (?, ?)"));
+        for (const Field &field : fields(stored)) {
+            query.bindValue(0, QString::fromLatin1(field.name));
+            query.bindValue(1, valueOf(field));
+            done = done && query.exec();
+        }
+        done = done && query.exec(QStringLiteral("DELETE FROM temperature_warnings"))
+            && query.prepare(QStringLiteral("INSERT INTO temperature_warnings (device, warning_limit)"
+                                            " VALUES (?, ?)"));
+        for (int device = 1; done && device <= kDevices; ++device) {
+            const float limit = stored.warningLimit[size_t(device - 1)];
+            if (qIsNaN(limit))
+                continue;
+            query.bindValue(0, device);
+            query.bindValue(1, double(limit));
+            done = query.exec();
+        }
     }
     QSqlError failure = query.lastError();
     query.finish();

@@ -11,10 +11,11 @@
 
 namespace {
 
-constexpr int kColumns = 8;
+constexpr int kColumns = 9;
 constexpr int kExportPageRows = 5000;
 constexpr int kLastDevice = 200;
 constexpr int kLinkKind = 4;
+constexpr int kPhaseDifferenceKind = 5;
 
 QString number(qint64 value)
 {
@@ -29,8 +30,8 @@ QString pageQuery(const JournalFilter &filter, const qint64 *afterMs, const qint
                   int limit)
 {
     QVector<int> devices;
-    // The station's own events, the link alarm among them, are device 0.
-    if (filter.kind == 0 || filter.kind == kLinkKind)
+    // The station's own events, the link alarm among them, and a group's are device 0.
+    if (filter.kind == 0 || filter.kind == kLinkKind || filter.kind == kPhaseDifferenceKind)
         devices << 0;
     for (int device = qMax(1, filter.firstDevice); device <= qMin(kLastDevice, filter.lastDevice);
          ++device)
@@ -42,6 +43,8 @@ QString pageQuery(const JournalFilter &filter, const qint64 *afterMs, const qint
     QString condition;
     if (filter.kind != 0)
         condition += QStringLiteral(" AND kind = ") + number(filter.kind);
+    if (filter.level >= 0)
+        condition += QStringLiteral(" AND level = ") + number(filter.level);
     if (afterMs) {
         upper = qMin(upper, *afterMs);
         condition += QStringLiteral(" AND (epoch_ms < %1 OR id < %2)")
@@ -71,6 +74,14 @@ QString kindText(int kind)
         return QStringLiteral("电流");
     case kLinkKind:
         return QStringLiteral("通讯");
+    case kPhaseDifferenceKind:
+        return QStringLiteral("相间温差");
+    case 6:
+        return QStringLiteral("环境温升");
+    case 7:
+        return QStringLiteral("温升速率");
+    case 8:
+        return QStringLiteral("温度预警");
     default:
         return QString();
     }
@@ -117,7 +128,7 @@ void JournalModel::setFilter(const JournalFilter &filter)
 
 QStringList JournalModel::headings()
 {
-    return {tr("时间"), tr("设备"), tr("类别"), tr("事件"),
+    return {tr("时间"), tr("设备"), tr("类别"), tr("级别"), tr("事件"),
             tr("内容"), tr("数值"), tr("限值"), tr("开始时间")};
 }
 
@@ -185,14 +196,16 @@ QString JournalModel::cellText(const Event &event, int column)
     case 2:
         return kindText(event.kind);
     case 3:
-        return eventText(event.event);
+        return event.kind == 0 ? QString() : event.level == 0 ? tr("预警") : tr("报警");
     case 4:
-        return event.text;
+        return eventText(event.event);
     case 5:
-        return valueText(event.value);
+        return event.text;
     case 6:
-        return valueText(event.limit);
+        return valueText(event.value);
     case 7:
+        return valueText(event.limit);
+    case 8:
         return event.beganMs == 0 ? QString()
                                   : QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(event.beganMs),
                                                          QStringLiteral("yyyy-MM-dd hh:mm:ss"));

@@ -11,13 +11,16 @@
 #include <limits>
 
 // Which journal events the view lists. Station events (device 0: silence, clear, the link
-// alarm) concern every device, so they are listed with any device range while kind is 0; kind 4
-// lists the link alarm's alone.
+// alarm) and a cabinet group's phase difference concern more than one device, so they are
+// listed with any device range while kind is 0; kinds 4 and 5 list theirs alone.
 struct JournalFilter
 {
     int firstDevice = 1;
     int lastDevice = 200;
-    int kind = 0; // 0 all, 1 temperature, 2 voltage, 3 current, 4 link
+    // 0 all, 1 temperature, 2 voltage, 3 current, 4 link, 5 phase difference, 6 rise over
+    // ambient, 7 rate of rise, 8 temperature warning
+    int kind = 0;
+    int level = -1; // -1 all, 0 预警, 1 报警
     qint64 fromMs = 0;                                   // UTC, inclusive
     qint64 toMs = std::numeric_limits<qint64>::max();    // UTC, inclusive
 };
@@ -41,7 +44,7 @@ public:
     // Empty while the queries succeed; else the database's reason.
     QString error() const { return lastError; }
 
-    // "时间", "设备", "类别", "事件", "内容", "数值", "限值", "开始时间".
+    // "时间", "设备", "类别", "级别", "事件", "内容", "数值", "限值", "开始时间".
     static QStringList headings();
 
     // Every event the filter selects, newest first, as the view's texts, read from the database

@@ -74,6 +74,18 @@ const QVector<Migration> &migrations()
                          " phase_b INTEGER,"
                          " phase_c INTEGER,"
                          " ambient INTEGER)")}},
+        // The joint rules: each alarm's level (the rows before it were all 报警), the group a
+        // rule judged, and the rules' limits by name; the warning limits per device.
+        {5,
+         {QStringLiteral("ALTER TABLE alarm_journal ADD COLUMN level INTEGER"),
+          QStringLiteral("ALTER TABLE alarm_journal ADD COLUMN cabinet_group TEXT"),
+          QStringLiteral("ALTER TABLE alarm_journal ADD COLUMN group_devices TEXT"),
+          QStringLiteral("UPDATE alarm_journal SET level = 1"
+                         " WHERE event IN ('alarm', 'recovery', 'acknowledge')"),
+          QStringLiteral("CREATE TABLE rule_settings (name TEXT PRIMARY KEY, value REAL NOT NULL)"),
+          QStringLiteral("CREATE TABLE temperature_warnings ("
+                         " device INTEGER PRIMARY KEY,"
+                         " warning_limit REAL NOT NULL)")}},
     };
     Q_ASSERT(steps.last().version == StationDatabase::kSchemaVersion);
     return steps;

@@ -205,10 +205,10 @@ void tst_alarmhandling::lostConcentratorIsAnAlarmNotARecovery()
     QTRY_VERIFY(arrived("^[01] 0 kestro/s1/device/005 \\{\"device\":5,\"name\":\"\",\"location\":\"\","
                         "\"temperature\":null,\"voltage\":null,\"current\":null,\"online\":false,"
                         "\"status\":\"无应答\","));
-    QTRY_VERIFY(arrived("^0 1 kestro/s1/alarm \\{\"id\":\"s1:\\d+\",\"device\":0,\"kind\":\"link\","
-                        "\"event\":\"raised\",\"text\":\"集中器通讯中断\",\"value\":null,\"limit\":null,"));
+    QTRY_VERIFY(arrived("^0 1 kestro/s1/alarm \\{\"id\":\"s1:\\d+\",\"device\":0,\"kind\":\"link\",\"level\":\"alarm\","
+                        "\"event\":\"raised\",\"text\":\"集中器通讯中断\",\"group\":null,\"value\":null,"));
     QTRY_VERIFY(arrived("^[01] 1 kestro/s1/alarms/active \\{\"count\":4,\"unacknowledged\":4,\"alarms\":"
-                        ".*\\{\"device\":0,\"kind\":\"link\",\"text\":\"集中器通讯中断\",\"state\":\"未确认\","));
+                        ".*\\{\"device\":0,\"kind\":\"link\",\"level\":\"alarm\",\"text\":\"集中器通讯中断\","));
 
     if (pulled)
         QVERIFY2(pty->start(&error), qPrintable(error));

@@ -96,8 +96,8 @@ void tst_hourlyarchive::hoursHoldEveryMinute()
     if (ring) {
         QSqlDatabase old = QSqlDatabase::addDatabase("QSQLITE", "v2");
         old.setDatabaseName(dir.filePath("kestro.db"));
-        for (const char *sql : {"CREATE TABLE alarm_journal (id INTEGER PRIMARY KEY, text TEXT NOT NULL)",
-                                "INSERT INTO alarm_journal VALUES (1, '5温度异常')", "PRAGMA user_version = 2"})
+        for (const char *sql : {"CREATE TABLE alarm_journal (id INTEGER PRIMARY KEY, event TEXT, text TEXT NOT NULL)",
+                                "INSERT INTO alarm_journal VALUES (1, 'alarm', '5温度异常')", "PRAGMA user_version = 2"})
             QVERIFY(old.open() && QSqlQuery(old).exec(sql));
     }
     QSqlDatabase::removeDatabase("v2");
@@ -167,7 +167,8 @@ void tst_hourlyarchive::hoursHoldEveryMinute()
         QCOMPARE(written.size(), run || ring ? 0 : 1);
     }
     if (ring)
-        QCOMPARE(rows(dir.path(), "SELECT user_version, text FROM pragma_user_version, alarm_journal"), QStringList("4 5温度异常"));
+        QCOMPARE(rows(dir.path(), "SELECT user_version, text || ' ' || level FROM pragma_user_version, alarm_journal"),
+                 QStringList("5 5温度异常 1"));
 }
 
 KESTRO_TEST_MAIN(tst_hourlyarchive)

@@ -30,7 +30,7 @@ bool createJournal(QSqlDatabase database)
     return query.exec("CREATE TABLE alarm_journal (id INTEGER PRIMARY KEY, device INTEGER NOT "
                       "NULL, kind INTEGER NOT NULL, event TEXT NOT NULL, time_text TEXT NOT NULL, "
                       "epoch_ms INTEGER NOT NULL, value REAL, limit_value REAL, text TEXT NOT "
-                      "NULL, began_ms INTEGER)") &&
+                      "NULL, began_ms INTEGER, level INTEGER, cabinet_group TEXT, group_devices TEXT)") &&
            query.exec("CREATE INDEX alarm_journal_device_time ON alarm_journal(device, epoch_ms)");
 }
 
@@ -136,14 +136,14 @@ void JournalViewTest::filtersListTheirEventsNewestFirstPageByPage()
             model.fetchMore(QModelIndex());
             QVERIFY(model.rowCount() <= before + 500);
         }
-        QCOMPARE(column(model, 4), ids);
+        QCOMPARE(column(model, 5), ids);
     }
     // Worked out by hand: device 7's current events are ids 38 + 600k, stamps 307, 107, 907,
     // 707 and 507 minutes after the base.
     JournalModel model(QSqlDatabase::database("journal"), device7);
     device7.kind = 3;
     model.setFilter(device7);
-    QCOMPARE(column(model, 4), QStringList({"1238", "1838", "2438", "38", "638"}));
+    QCOMPARE(column(model, 5), QStringList({"1238", "1838", "2438", "38", "638"}));
     QCOMPARE(column(model, 2), QStringList({"电流", "电流", "电流", "电流", "电流"}));
 }
 
@@ -155,15 +155,15 @@ void JournalViewTest::exportDocumentHoldsTheShownTexts()
     QVERIFY(createJournal(database));
     QSqlQuery query(database);
     QVERIFY(query.exec("INSERT INTO alarm_journal VALUES (1, 5, 1, 'alarm', '2024-05-01 16:00:00', "
-                       "1714550400000, 85.5, 80.0, '5温度异常', 1714550390000), "
+                       "1714550400000, 85.5, 80.0, '5温度异常', 1714550390000, 1, NULL, NULL), "
                        "(2, 0, 0, 'silence', '2024-05-01 16:00:05', 1714550405000, NULL, NULL, "
-                       "'消音 \"张三\", 值班', NULL)"));
+                       "'消音 \"张三\", 值班', NULL, NULL, NULL, NULL)"));
     QByteArray document;
     QVERIFY(AlarmJournalDialog::csvDocument(database, JournalFilter(), &document));
     QCOMPARE(document, QByteArray("\xEF\xBB\xBF"
-                                  "时间,设备,类别,事件,内容,数值,限值,开始时间\r\n"
-                                  "2024-05-01 16:00:05,,,消音,\"消音 \"\"张三\"\", 值班\",,,\r\n"
-                                  "2024-05-01 16:00:00,5,温度,报警,5温度异常,85.5,80,"
+                                  "时间,设备,类别,级别,事件,内容,数值,限值,开始时间\r\n"
+                                  "2024-05-01 16:00:05,,,,消音,\"消音 \"\"张三\"\", 值班\",,,\r\n"
+                                  "2024-05-01 16:00:00,5,温度,报警,报警,5温度异常,85.5,80,"
                                   "2024-05-01 07:59:50\r\n"));
     query.clear();
     database.close();
@@ -206,7 +206,7 @@ void JournalViewTest::dialogQueriesAndExportsTheStationDatabase()
     last->setValue(7);
     dialog.findChild<QPushButton *>("journal_query_button")->click();
     QCOMPARE(table->model()->rowCount(), 60);
-    QCOMPARE(table->model()->index(0, 4).data().toString(), QStringLiteral("1186"));
+    QCOMPARE(table->model()->index(0, 5).data().toString(), QStringLiteral("1186"));
 
     QString path;
     handleNextModal([&](QWidget *modal) {
@@ -220,7 +220,7 @@ void JournalViewTest::dialogQueriesAndExportsTheStationDatabase()
     QTRY_VERIFY(QFileInfo::exists(path));
     const QList<QByteArray> lines = fileBytes(path).split('\n');
     QCOMPARE(lines.size(), 62); // heading, 60 events, nothing after the last CR LF
-    QVERIFY(lines.at(1).endsWith(",7,温度,报警,1186,,,\r"));
+    QVERIFY(lines.at(1).endsWith(",7,温度,报警,报警,1186,,,\r"));
 
     // Events after the opening are found by a later query: the end of the range follows the
     // clock. The link alarm, a station event, is listed under its own kind.
@@ -231,7 +231,7 @@ void JournalViewTest::dialogQueriesAndExportsTheStationDatabase()
     QTest::qWait(2000);
     dialog.findChild<QPushButton *>("journal_query_button")->click();
     QCOMPARE(table->model()->rowCount(), 62);
-    QCOMPARE(table->model()->index(1, 4).data().toString(), QStringLiteral("later"));
+    QCOMPARE(table->model()->index(1, 5).data().toString(), QStringLiteral("later"));
     dialog.findChild<QComboBox *>("journal_kind")->setCurrentIndex(4);
     dialog.findChild<QPushButton *>("journal_query_button")->click();
     QCOMPARE(table->model()->rowCount(), 1);

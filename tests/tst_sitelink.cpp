@@ -114,10 +114,10 @@ void tst_sitelink::messagesAsDocumented()
     QCOMPARE(received, QStringList({
         R"(0 0 kestro/s1/device/005 {"device":5,"name":"进线柜A","location":"1号配电室","temperature":85.0,"voltage":3005,"current":0.25,"online":true,"status":"在线","time":T})",
         R"(0 0 kestro/s1/device/005 {"device":5,"name":"进线柜A","location":"1号配电室","temperature":null,"voltage":null,"current":null,"online":false,"status":"无应答","time":T})",
-        R"(0 1 kestro/s1/alarm {"id":"s1:1","device":5,"kind":"temperature","event":"raised","text":"5温度异常","value":85.0,"limit":80.0,"time":"2026-03-02T08:00:00+08:00"})",
-        R"(0 1 kestro/s1/alarm {"id":"s1:2","device":0,"kind":null,"event":"cleared","text":"清除数据","value":null,"limit":null,"time":"2026-03-02T08:00:05+08:00"})",
-        R"(0 1 kestro/s1/alarm {"id":"s1:3","device":0,"kind":"link","event":"raised","text":"集中器通讯中断","value":null,"limit":null,"time":"2026-03-02T08:00:10+08:00"})",
-        R"(0 1 kestro/s1/alarms/active {"count":1,"unacknowledged":1,"alarms":[{"device":5,"kind":"temperature","text":"5温度异常","state":"未确认","since":"2026-03-02T08:00:00+08:00"}]})",
+        R"(0 1 kestro/s1/alarm {"id":"s1:1","device":5,"kind":"temperature","level":"alarm","event":"raised","text":"5温度异常","group":null,"value":85.0,"limit":80.0,"time":"2026-03-02T08:00:00+08:00"})",
+        R"(0 1 kestro/s1/alarm {"id":"s1:2","device":0,"kind":null,"level":null,"event":"cleared","text":"清除数据","group":null,"value":null,"limit":null,"time":"2026-03-02T08:00:05+08:00"})",
+        R"(0 1 kestro/s1/alarm {"id":"s1:3","device":0,"kind":"link","level":"alarm","event":"raised","text":"集中器通讯中断","group":null,"value":null,"limit":null,"time":"2026-03-02T08:00:10+08:00"})",
+        R"(0 1 kestro/s1/alarms/active {"count":1,"unacknowledged":1,"alarms":[{"device":5,"kind":"temperature","level":"alarm","text":"5温度异常","group":null,"state":"未确认","since":"2026-03-02T08:00:00+08:00"}]})",
         R"(0 1 kestro/s1/link {"state":"polling","port":"/dev/ttyUSB0","valid":120,"noAnswer":3,"badCrc":1,"badFrame":0,"late":2,"time":T})",
         R"(0 1 kestro/s1/status {"online":true,"since":T})",
     }));
