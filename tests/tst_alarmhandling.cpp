@@ -220,8 +220,8 @@ void tst_alarmhandling::lostConcentratorIsAnAlarmNotARecovery()
     QVERIFY(fileBytes(monday).startsWith(history + "ID:001#温度:20.1#电流:1.01#状态:在线#时间:"));
     QCOMPARE(window->findChild<QLabel *>("alarm_counts")->text(), QStringLiteral("报警 3 │ 未确认 4"));
     QTRY_VERIFY(arrived("^[01] 1 kestro/s1/alarms/active \\{\"count\":3,\"unacknowledged\":4,\"alarms\":"
-                        ".*\\{\"device\":0,\"kind\":\"link\",\"text\":\"集中器通讯中断\","
-                        "\"state\":\"已恢复未确认\","));
+                        ".*\\{\"device\":0,\"kind\":\"link\",\"level\":\"alarm\",\"text\":\"集中器通讯中断\","
+                        "\"group\":null,\"state\":\"已恢复未确认\","));
 
     // The device alarms stood through the outage: raised once, never recovered.
     QStringList events = journalRows(dataDir.path(), "event, text").mid(earlier);

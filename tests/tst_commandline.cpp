@@ -202,6 +202,51 @@ private slots:
                                                        + folder.toLocal8Bit() + "\n"));
         QCOMPARE(stored(), expected);
     }
+    // Rules imported before the start judge what the concentrator serves: phases at 1.2, 85.0
+    // and -10.0 °C, the air at 3.3 °C. The journal and the site get both rules' alarms.
+    void importedRulesJudgeTheConcentrator()
+    {
+        const QString folder = scratch.filePath("judged");
+        const QString file = scratch.filePath("cabinet.csv");
+        QVERIFY(writeFileBytes(file, "柜组,A相,B相,C相,环境\n1号柜,4,5,6,11\n"));
+        station.start(KESTRO_BINARY_PATH, {"--data-dir", folder, "--import-rules", file});
+        QVERIFY(station.waitForFinished(10000) && station.exitCode() == 0);
+
+        PtyPair pty;
+        Simulator simulator;
+        Broker broker;
+        MqttSubscriber site;
+        QString error;
+        QVERIFY2(pty.start(&error) && broker.start(&error), qPrintable(error));
+        QVERIFY(simulator.start(pty.concentratorEnd(), {"--static", "--register", "30404=12", "--register",
+                                "30405=850", "--register", "30406=65436", "--register", "30411=33"},
+                                &error));
+        QVERIFY(site.start(broker.port()));
+        QVERIFY(publishToBroker(broker, "s1"));
+        QDir config = QFileInfo(StationSettings::open()->fileName()).dir();
+        QVERIFY(config.cdUp());
+        QProcessEnvironment environment = station.processEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_CONFIG_HOME", config.path());
+        station.setProcessEnvironment(environment);
+        station.start(KESTRO_BINARY_PATH, {"--data-dir", folder, "--port", pty.stationEnd()});
+
+        const QString sql = "SELECT text, kind, level, device, cabinet_group, group_devices"
+                            " FROM alarm_journal WHERE kind > 4 ORDER BY kind, level";
+        const QStringList journalled{"1号柜相间温差预警|5|0|0|1号柜|4,5,6,11",
+                                     "1号柜相间温差报警|5|1|0|1号柜|4,5,6,11",
+                                     "5环境温升预警|6|0|5|1号柜|4,5,6,11",
+                                     "5环境温升报警|6|1|5|1号柜|4,5,6,11"};
+        QTRY_COMPARE_WITH_TIMEOUT(databaseRows(folder, sql), journalled, 20000);
+        const QString group = R"("group":{"name":"1号柜","a":4,"b":5,"c":6,"ambient":11})";
+        for (const QString &alarm :
+             {R"("device":0,"kind":"phase_difference","level":"alarm","event":"raised","text":"1号柜相间温差报警",)" + group,
+              R"("device":5,"kind":"ambient_rise","level":"alarm","event":"raised","text":"5环境温升报警",)" + group})
+            QTRY_VERIFY2(!site.messages().filter(alarm).isEmpty(), qPrintable(alarm));
+        station.terminate();
+        QVERIFY(station.waitForFinished(10000));
+        QVERIFY(SiteSettings().save());
+    }
     // Past SQLite's path limit (512 bytes) the folder can be made but its database not opened.
     void aFolderWhoseDatabaseCannotOpenIsRefused()
     {

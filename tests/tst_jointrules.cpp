@@ -57,6 +57,14 @@ void tst_jointrules::rules_data()
         << QList<QStringList>{{"phase 2号柜 warning raised 20", "phase 2号柜 alarm raised 20"},
                               {},
                               {"phase 2号柜 alarm recovered 0", "phase 2号柜 warning recovered 0"}};
+    // Reordered groups keep their alarms; the list's clear forgets them, and what still holds
+    // is raised again at once.
+    QTest::newRow("kept through a regroup, raised again after a forget")
+        << plain << QStringList{"0 7:50 8:70", "1 regroup", "2 forget", "3 8:50"}
+        << QList<QStringList>{{"phase 2号柜 warning raised 20", "phase 2号柜 alarm raised 20"},
+                              {},
+                              {"phase 2号柜 warning raised 20", "phase 2号柜 alarm raised 20"},
+                              {"phase 2号柜 alarm recovered 0", "phase 2号柜 warning recovered 0"}};
     Settings slow;
     slow.phaseDifference.deadband = 1;
     slow.phaseDifference.delaySeconds = 2;
@@ -82,8 +90,9 @@ void tst_jointrules::rules()
     QFETCH(Settings, settings);
     QFETCH(QStringList, ticks);
     QFETCH(QList<QStringList>, expected);
-    const QVector<CabinetGroup> groups{{QStringLiteral("1号柜"), {4, 5, 6}, 11},
-                                       {QStringLiteral("2号柜"), {7, 8, 0}, 0}};
+    QVector<CabinetGroup> groups{{QStringLiteral("1号柜"), {4, 5, 6}, 11},
+                                 {QStringLiteral("2号柜"), {7, 8, 0}, 0}};
+    QSet<int> open;
     JointRules rules;
     rules.setGroups(groups);
     std::array<float, kDevices> upper;
@@ -93,6 +102,15 @@ void tst_jointrules::rules()
     for (int tick = 0; tick < ticks.size(); ++tick) {
         const QStringList fields = ticks.at(tick).split(QLatin1Char(' '));
         for (const QString &field : fields.mid(1)) {
+            if (field == QLatin1String("regroup")) {
+                std::reverse(groups.begin(), groups.end());
+                rules.setGroups(groups);
+                continue;
+            }
+            if (field == QLatin1String("forget")) {
+                rules.forget(open);
+                continue;
+            }
             const bool stale = field.startsWith(QLatin1Char('~'));
             const QStringList pair = field.mid(stale ? 1 : 0).split(QLatin1Char(':'));
             const size_t index = size_t(pair.at(0).toInt() - 1);
@@ -101,8 +119,12 @@ void tst_jointrules::rules()
         }
         QStringList got;
         for (const JointRules::Event &event :
-             rules.judge(readings, settings, upper, fields.at(0).toLongLong() * 1000))
+             rules.judge(readings, settings, upper, fields.at(0).toLongLong() * 1000)) {
             got << eventLine(event, groups);
+            QVERIFY(event.recovery ? open.remove(event.code) : !open.contains(event.code));
+            if (!event.recovery)
+                open.insert(event.code);
+        }
         QCOMPARE(got, expected.at(tick));
     }
 }
