@@ -263,6 +263,9 @@ bool AlarmDetector::anyOpen() const
 {
     if (linkAlarmActive)
         return true;
+    for (int j = 0; j < openAlarmCount; ++j)
+        if (openAlarmCodes[j] > kLinkCode)
+            return true;
     for (const auto *table : {&temperatureAlarmActive, &voltageAlarmActive, &currentAlarmActive})
         for (int flag : *table)
             if (flag)

@@ -162,15 +162,30 @@ void AlarmDetectorTest::anAlarmOpenAtTheWrapIsEnteredAfresh()
     Rig rig;
     rig.readings.deviceVoltage[1] = 1000; // device 2 stays under-voltage throughout
     QCOMPARE(rig.pass(), QStringList{"0:2电压欠压"});
-    for (int alarm = 2; alarm <= 997; ++alarm) {
+    // A joint rule's alarm takes the next row; the wrap names it as forgotten.
+    AlarmDetector::Event rule{false, 1000, AlarmDetector::PhaseDifference, 0, 20, 15, 0};
+    rule.level = AlarmDetector::Warning;
+    rule.group.name = QStringLiteral("1号柜");
+    QVector<AlarmDetector::Event> entered;
+    rig.detector.enterRule(rule, entered);
+    QCOMPARE(entered.size(), 1);
+    QCOMPARE(QString::number(entered[0].row) + ':' + AlarmDetector::eventText(entered[0]),
+             QStringLiteral("1:1号柜相间温差预警"));
+    for (int alarm = 3; alarm <= 997; ++alarm) {
         rig.readings.deviceTemperature[0] = 99.0f;
         rig.pass();
         rig.readings.deviceTemperature[0] = 20.0f;
         rig.pass();
     }
     // The wrap reuses row 0, where device 2's alarm stood.
+    QVERIFY(rig.detector.takeForgottenRuleCodes().isEmpty());
     rig.readings.deviceTemperature[0] = 99.0f;
     QCOMPARE(rig.pass(), (QStringList{"0:1温度异常", "1:2电压欠压"}));
+    QCOMPARE(rig.detector.takeForgottenRuleCodes(), QSet<int>{1000});
+    // Its recovery, the alarm forgotten, is no event.
+    rule.recovery = true;
+    rig.detector.enterRule(rule, entered);
+    QCOMPARE(entered.size(), 1);
     // And it recovers into its new row.
     rig.readings.deviceVoltage[1] = 3300;
     QCOMPARE(rig.pass(), QStringList{"1:2电压恢复正常"});
