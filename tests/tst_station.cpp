@@ -15,6 +15,7 @@ class tst_station : public QObject
 
 private slots:
     void pollsJudgesAndJournalsWithoutAWindow();
+    void jointRulesSurviveARestart();
 };
 
 namespace {
@@ -70,6 +71,34 @@ void tst_station::pollsJudgesAndJournalsWithoutAWindow()
     QTRY_VERIFY_WITH_TIMEOUT(nothingHeard(), 10000);
     QCOMPARE(devices->text(PanelQuantity::Status, 5), QStringLiteral("无应答"));
     QCOMPARE(devices->alarms(5), quint8(DeviceModel::TemperatureAlarm | DeviceModel::TemperatureAlarm << 3));
+}
+
+// Unlike the fixed limits; a stored value out of range reads as the nearest allowed.
+void tst_station::jointRulesSurviveARestart()
+{
+    QTemporaryDir dir;
+    const QVector<CabinetGroup> groups{{QStringLiteral("2号柜, 出线"), {7, 0, 9}, 0}};
+    JointRuleSettings settings;
+    settings.rateOfRiseOn = true;
+    settings.phaseDifference = {4, 12, 1, 30};
+    settings.warningLimit[6] = 70;
+    {
+        Station station(dir.path(), nullptr);
+        QString error;
+        QVERIFY2(station.setJointRules(groups, settings, &error), qPrintable(error));
+    }
+    databaseRows(dir.path(), "UPDATE rule_settings SET value = 5 WHERE name = 'rate_of_rise_window_seconds'");
+    const Station again(dir.path(), nullptr);
+    QCOMPARE(again.cabinetGroups(), groups);
+    const JointRuleSettings &read = again.jointRuleSettings();
+    QVERIFY(read.rateOfRiseOn);
+    QCOMPARE(read.rateWindowSeconds, 60);
+    QCOMPARE(read.phaseDifference.alarm, 12.0f);
+    QCOMPARE(read.phaseDifference.deadband, 1.0f);
+    QCOMPARE(read.phaseDifference.delaySeconds, 30);
+    QCOMPARE(read.ambientRise.warning, 20.0f);
+    QCOMPARE(read.warningLimit[6], 70.0f);
+    QVERIFY(qIsNaN(read.warningLimit[7]));
 }
 
 KESTRO_TEST_MAIN(tst_station)
