@@ -14,6 +14,7 @@
 #include "monitor/threshold.h"
 #include "navigation/dialog.h"
 #include "navigation/pagenavigation.h"
+#include "rules/alarmrulesdialog.h"
 #include "serial/concentratorlink.h"
 #include "serial/linkmemory.h"
 #include "serial/serial_port.h"
@@ -68,6 +69,8 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
     core->setConcentratorAddress(ui->concentrator_id->text());
     connect(core, &Station::clockTicked, this, &MainWindow::clockTick);
     connect(core, &Station::judged, this, &MainWindow::showJudgement);
+    connect(ui->rules_button, &QPushButton::clicked, this, &MainWindow::openRulesDialog);
+    connect(alarmDialog, &Alarm::rulesRequested, this, &MainWindow::openRulesDialog);
 
     setUpAlarms();
     setUpSiteDialog();
@@ -158,6 +161,14 @@ void MainWindow::setUpSiteDialog()
         siteDialog->showState(site->statusText());
         siteDialog->exec();
     });
+}
+
+void MainWindow::openRulesDialog()
+{
+    // Made at its first opening, as the site dialog is.
+    if (!rulesDialog)
+        rulesDialog = new AlarmRulesDialog(core, this);
+    rulesDialog->exec();
 }
 
 void MainWindow::clockTick(const QDateTime &now)

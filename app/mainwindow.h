@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class Alarm;
+class AlarmRulesDialog;
 class AlarmSound;
 class DevicePanels;
 class Dialog;
@@ -106,6 +107,7 @@ private slots:
     void on_history_export_button_clicked();
     void Chart_Init();
     void DrawLine();
+    void openRulesDialog();
 
 private:
     void clockTick(const QDateTime &now);
@@ -138,6 +140,7 @@ private:
     Serial_port *serialPortDialog = nullptr;
     AlarmSound *sound = nullptr;
     SiteDialog *siteDialog = nullptr;
+    AlarmRulesDialog *rulesDialog = nullptr;
     int currentPage = 0;
     QStringList autostartArguments;
 };

@@ -10,7 +10,7 @@ void AlarmForm::setupUi(QDialog *dialog)
 {
     if (dialog->objectName().isEmpty())
         dialog->setObjectName(QStringLiteral("Alarm"));
-    dialog->resize(511, 341);
+    dialog->resize(511, 371);
 
     tableWidget_alarm = new QTableWidget(dialog);
     tableWidget_alarm->setObjectName(QStringLiteral("tableWidget_alarm"));
@@ -43,6 +43,10 @@ void AlarmForm::setupUi(QDialog *dialog)
     checkBox_sound = new QCheckBox(dialog);
     checkBox_sound->setObjectName(QStringLiteral("checkBox_sound"));
     checkBox_sound->setGeometry(364, 320, 70, 23);
+    // The bottom row is full: a row of its own, under the journal it belongs with.
+    pushButton_rules = new QPushButton(dialog);
+    pushButton_rules->setObjectName(QStringLiteral("pushButton_rules"));
+    pushButton_rules->setGeometry(290, 346, 70, 23);
 
     retranslateUi(dialog);
     QMetaObject::connectSlotsByName(dialog);
@@ -58,4 +62,5 @@ void AlarmForm::retranslateUi(QDialog *dialog)
     pushButton_silence->setText(QCoreApplication::translate("Alarm", "消音"));
     pushButton_journal->setText(QCoreApplication::translate("Alarm", "报警日志"));
     checkBox_sound->setText(QCoreApplication::translate("Alarm", "报警声音"));
+    pushButton_rules->setText(QCoreApplication::translate("Alarm", "报警规则"));
 }

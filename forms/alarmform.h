@@ -6,7 +6,7 @@ class QPushButton;
 class QTableWidget;
 
 // Alarm list with export, clear and return buttons below it, and between them acknowledge,
-// silence, the journal and the sound setting.
+// silence, the journal and the sound setting; the alarm rules in a second row.
 class AlarmForm
 {
 public:
@@ -18,6 +18,7 @@ public:
     QPushButton *pushButton_silence = nullptr;
     QPushButton *pushButton_journal = nullptr;
     QCheckBox *checkBox_sound = nullptr;
+    QPushButton *pushButton_rules = nullptr;
 
     void setupUi(QDialog *dialog);
     void retranslateUi(QDialog *dialog);

@@ -198,6 +198,8 @@ void MainWindowForm::buildCommandRowAndHeadings(QWidget *parent)
     // Six glyphs beside the box: room for YaHei's full em each, as the buttons' texts have.
     autostart_check = make<QCheckBox>(parent, "autostart_check", QRect(190, 20, 110, 23));
     autostart_check->setStyleSheet(QLatin1String(kWhiteText));
+    // Set up once per site, as the site link is; in the corner, short of the title at 390.
+    rules_button = button(parent, "rules_button", 305, 20);
     Device_selection = button(parent, "Device_selection", 830, 610);
     next_pageButton = button(parent, "next_pageButton", 920, 610);
     previous_pageButton = button(parent, "previous_pageButton", 1010, 610);
@@ -298,6 +300,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     site_button->setText(tr("远程发布"));
     trend_button->setText(tr("趋势"));
     autostart_check->setText(tr("开机自动启动"));
+    rules_button->setText(tr("报警规则"));
     Device_selection->setText(tr("设备选择"));
     next_pageButton->setText(tr("下一页"));
     previous_pageButton->setText(tr("上一页"));

@@ -167,6 +167,11 @@ void Alarm::on_pushButton_journal_clicked()
     journal.exec();
 }
 
+void Alarm::on_pushButton_rules_clicked()
+{
+    emit rulesRequested();
+}
+
 void Alarm::on_checkBox_sound_clicked(bool checked)
 {
     emit soundEnabledChanged(checked);

@@ -41,6 +41,8 @@ signals:
     void acknowledgeRequested(const QVector<int> &rows);
     void silenceRequested();
     void soundEnabledChanged(bool enabled);
+    // The operator asks for the alarm rules; whoever holds them opens them.
+    void rulesRequested();
 
 private slots:
     void on_pushButton_2_clicked();
@@ -49,6 +51,7 @@ private slots:
     void on_pushButton_acknowledge_clicked();
     void on_pushButton_silence_clicked();
     void on_pushButton_journal_clicked();
+    void on_pushButton_rules_clicked();
     void on_checkBox_sound_clicked(bool checked);
 
 private:

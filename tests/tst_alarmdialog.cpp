@@ -1,4 +1,6 @@
+#include "app/mainwindow.h"
 #include "forms/alarmform.h"
+#include "forms/mainwindowform.h"
 #include "monitor/alarm.h"
 #include "testsupport.h"
 
@@ -8,10 +10,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +44,7 @@ private slots:
     void exportWritesTheProposedFileWithTheRowsHoldingText();
     void cancelledExportWritesNothing();
     void failedExportWarnsAndLeavesNoFile();
+    void rulesOpenedFromTheListAreStoredOrRefused();
 
 private:
     QTableWidget *table() const { return alarm->form()->tableWidget_alarm; }
@@ -93,7 +98,7 @@ void AlarmDialogTest::verifyEmptyTableKeepsItsShape()
 void AlarmDialogTest::freshTableIsEmptyWithItsHeadingsAndButtons()
 {
     QCOMPARE(alarm->objectName(), QStringLiteral("Alarm"));
-    QCOMPARE(alarm->size(), QSize(511, 341));
+    QCOMPARE(alarm->size(), QSize(511, 371));
     QCOMPARE(alarm->windowTitle(), QStringLiteral("Dialog"));
     QVERIFY(alarm->styleSheet().isEmpty());
     QCOMPARE(table()->objectName(), QStringLiteral("tableWidget_alarm"));
@@ -219,6 +224,82 @@ void AlarmDialogTest::failedExportWarnsAndLeavesNoFile()
     QCOMPARE(boxParent, static_cast<QWidget *>(alarm));
     QCOMPARE(filesIn(exportDir.path()), QStringList{QStringLiteral("blocker")});
     QCOMPARE(fileBytes(blocker), QByteArray("x"));
+}
+
+// Types a warning limit for one device into the rules dialog and sets it.
+static void setWarning(QWidget *rules, const QString &device, const QString &limit)
+{
+    for (const char *name : {"rules_warning_first", "rules_warning_last"}) {
+        auto *box = rules->findChild<QSpinBox *>(QLatin1String(name));
+        box->clear();
+        QTest::keyClicks(box, device);
+    }
+    auto *box = rules->findChild<QDoubleSpinBox *>(QStringLiteral("rules_warning_limit"));
+    box->clear();
+    QTest::keyClicks(box, limit);
+    rules->findChild<QPushButton *>(QStringLiteral("rules_warning_set"))->click();
+}
+
+void AlarmDialogTest::rulesOpenedFromTheListAreStoredOrRefused()
+{
+    QTemporaryDir data;
+    MainWindow window(nullptr, data.path());
+    const QString file = exportDir.filePath(QStringLiteral("groups.csv"));
+    QVERIFY(writeFileBytes(file, "柜组,A相,B相,C相,环境\n1号柜,4,5,6,11\n"));
+    handleNextModal([&](QWidget *list) {
+        handleNextModal([&](QWidget *rules) {
+            QCOMPARE(rules->windowTitle(), QStringLiteral("报警规则"));
+            handleNextModal([&](QWidget *modal) {
+                auto *dialog = qobject_cast<QFileDialog *>(modal);
+                QVERIFY(dialog);
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+                static_cast<QDialog *>(dialog)->accept();
+            });
+            rules->findChild<QPushButton *>(QStringLiteral("rules_import"))->click();
+            setWarning(rules, QStringLiteral("7"), QStringLiteral("85"));
+            setWarning(rules, QStringLiteral("8"), QStringLiteral("70"));
+            // 85 is not below device 7's upper limit of 80: listed, but red and said.
+            auto *warnings = rules->findChild<QTableWidget *>(QStringLiteral("rules_warnings"));
+            QCOMPARE(warnings->rowCount(), 2);
+            QCOMPARE(warnings->item(0, 1)->text(), QStringLiteral("85"));
+            QCOMPARE(warnings->item(0, 1)->foreground().color(), QColor(200, 0, 0));
+            QVERIFY(warnings->item(0, 1)->toolTip().contains(QStringLiteral("不判定")));
+            QCOMPARE(warnings->item(1, 1)->text(), QStringLiteral("70"));
+            QCOMPARE(warnings->item(1, 1)->foreground().style(), Qt::NoBrush);
+            QVERIFY(warnings->item(1, 1)->toolTip().isEmpty());
+            rules->findChild<QPushButton *>(QStringLiteral("rules_save"))->click();
+            QVERIFY(!rules->isVisible());
+        });
+        static_cast<Alarm *>(list)->form()->pushButton_rules->click();
+    });
+    window.form()->alarm_record->click();
+
+    const Station *station = window.station();
+    QCOMPARE(station->cabinetGroups().size(), 1);
+    QCOMPARE(station->cabinetGroups().at(0).name, QStringLiteral("1号柜"));
+    QCOMPARE(station->cabinetGroups().at(0).phases, (std::array<int, 3>{4, 5, 6}));
+    QCOMPARE(station->cabinetGroups().at(0).ambient, 11);
+    QCOMPARE(station->jointRuleSettings().warningLimit[6], 85.0f);
+    QCOMPARE(station->jointRuleSettings().warningLimit[7], 70.0f);
+    QVERIFY(qIsNaN(station->jointRuleSettings().warningLimit[8]));
+
+    // From the corner: a group naming device 201 is pointed at, and nothing is stored.
+    handleNextModal([](QWidget *rules) {
+        rules->findChild<QPushButton *>(QStringLiteral("rules_add_group"))->click();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("G2"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("201"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        rules->findChild<QPushButton *>(QStringLiteral("rules_save"))->click();
+        QVERIFY(rules->isVisible());
+        QCOMPARE(rules->findChild<QLabel *>(QStringLiteral("rules_message"))->text(),
+                 QStringLiteral("第 2 行 A相：“201”不是 1～200 的设备号"));
+        auto *groups = rules->findChild<QTableWidget *>(QStringLiteral("rules_groups"));
+        QCOMPARE(groups->currentRow(), 1);
+        QCOMPARE(groups->currentColumn(), 1);
+    });
+    window.form()->rules_button->click();
+    QCOMPARE(station->cabinetGroups().size(), 1);
 }
 
 KESTRO_TEST_MAIN(AlarmDialogTest)
