@@ -10,8 +10,15 @@ constexpr qint64 kSampleSpacingMs = 900;
 
 } // namespace
 
-void JointRules::setGroups(const QVector<CabinetGroup> &groups)
+void JointRules::setGroups(const QVector<CabinetGroup> &given)
 {
+    // A number past the devices (a database edited by hand) would read past the readings.
+    QVector<CabinetGroup> groups = given;
+    for (CabinetGroup &group : groups) {
+        for (int &device : group.phases)
+            device = device >= 1 && device <= kDevices ? device : 0;
+        group.ambient = group.ambient >= 1 && group.ambient <= kDevices ? group.ambient : 0;
+    }
     QVector<Subject> differences(groups.size());
     QVector<std::array<Subject, 3>> rises(groups.size());
     for (int g = 0; g < groups.size(); ++g) {

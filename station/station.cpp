@@ -271,7 +271,7 @@ void Station::readJointRules()
     rulesRead = store.load(&groups, &error) && store.loadSettings(&settings, &error);
     if (!rulesRead) {
         ServiceLog::write("rules", QStringLiteral("cannot be read: ") + error);
-        stationFaults->show("rules", tr("报警规则无法读取"));
+        stationFaults->show("rules", tr("报警规则无法读取，暂不判断"));
         return;
     }
     stationFaults->set("rules", QString());

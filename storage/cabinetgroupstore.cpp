@@ -129,6 +129,15 @@ bool CabinetGroupStore::loadSettings(JointRuleSettings *settings, QString *error
 bool CabinetGroupStore::replace(const QVector<CabinetGroup> &groups,
                                 const JointRuleSettings *settings, QString *error)
 {
+    for (const CabinetGroup &group : groups) {
+        for (int device : {group.phases[0], group.phases[1], group.phases[2], group.ambient}) {
+            if (device < 0 || device > kDevices) {
+                if (error)
+                    *error = QStringLiteral("group %1: device %2 is not 1..200").arg(group.name).arg(device);
+                return false;
+            }
+        }
+    }
     if (!db->open(error))
         return false;
     const QSqlDatabase connection = db->database();
