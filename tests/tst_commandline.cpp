@@ -22,6 +22,19 @@ class TestCommandLine : public QObject
     QTemporaryDir scratch;
     QProcess station;
 
+    // A station's environment with no display and this process's settings, the site link on
+    // and publishing to `broker` as s1; empty when the settings could not be saved.
+    QProcessEnvironment publishingTo(const Broker &broker)
+    {
+        QDir config = QFileInfo(StationSettings::open()->fileName()).dir();
+        if (!publishToBroker(broker, "s1") || !config.cdUp())
+            return QProcessEnvironment();
+        QProcessEnvironment environment = station.processEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_CONFIG_HOME", config.path());
+        return environment;
+    }
+
 private slots:
     // The built station, with per-user settings of its own and no display: what ends at once
     // needs none, and a start without one ends as any other failed start does.
@@ -117,12 +130,8 @@ private slots:
         QString error;
         QVERIFY2(broker.start(&error), qPrintable(error));
         QVERIFY(site.start(broker.port()));
-        QVERIFY(publishToBroker(broker, "s1"));
-        QDir config = QFileInfo(StationSettings::open()->fileName()).dir();
-        QVERIFY(config.cdUp());
-        QProcessEnvironment environment = station.processEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_CONFIG_HOME", config.path());
+        const QProcessEnvironment environment = publishingTo(broker);
+        QVERIFY(!environment.isEmpty());
         QProcess first, second;
         first.setProcessEnvironment(environment);
         second.setProcessEnvironment(environment);
@@ -222,12 +231,8 @@ private slots:
                                 "30405=850", "--register", "30406=65436", "--register", "30411=33"},
                                 &error));
         QVERIFY(site.start(broker.port()));
-        QVERIFY(publishToBroker(broker, "s1"));
-        QDir config = QFileInfo(StationSettings::open()->fileName()).dir();
-        QVERIFY(config.cdUp());
-        QProcessEnvironment environment = station.processEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_CONFIG_HOME", config.path());
+        const QProcessEnvironment environment = publishingTo(broker);
+        QVERIFY(!environment.isEmpty());
         station.setProcessEnvironment(environment);
         station.start(KESTRO_BINARY_PATH, {"--data-dir", folder, "--port", pty.stationEnd()});
 
