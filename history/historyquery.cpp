@@ -335,7 +335,7 @@ HistoryQuery::Result HistoryQuery::run(const QString &dataDirectory, const QStri
     const Target target(deviceText(idText), timeHead, timeTail);
     ResultTake take{&result};
     const QDir directory(dataDirectory);
-    const QVector<int> days = dayOrder(HistoryStore::readStoredCount(dataDirectory));
+    const QVector<int> days = dayOrder(HistoryStore::orderingCount(dataDirectory));
     for (int k = 0; k < days.size(); ++k) {
         const FileEnd end =
             matchFile(directory.filePath(HistoryStore::dayFileName(days[k])), target, take, {});
@@ -363,7 +363,7 @@ bool HistoryQuery::scan(const QString &dataDirectory, const QVector<int> &device
         return true;
     };
     const QDir directory(dataDirectory);
-    for (const int day : dayOrder(HistoryStore::readStoredCount(dataDirectory))) {
+    for (const int day : dayOrder(HistoryStore::orderingCount(dataDirectory))) {
         if (matchFile(directory.filePath(HistoryStore::dayFileName(day)), target, take, stop) ==
             FileEnd::Stopped)
             return false;

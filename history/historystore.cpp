@@ -132,6 +132,27 @@ int HistoryStore::readStoredCount(const QString &dataDirectory, bool *readable)
     return count;
 }
 
+int HistoryStore::orderingCount(const QString &dataDirectory)
+{
+    const int count = readStoredCount(dataDirectory);
+    // Only a count on a day's last slot, or on the cycle's end, can stand before such a tick.
+    if (count < kCycleLines && count % kLinesPerDay != kLinesPerDay - 1)
+        return count;
+    const int day = qBound(0, count, kCycleLines - 1) / kLinesPerDay;
+    const int next = (day + 1) % kDays;
+    const QDir dir(dataDirectory);
+    QFile filling(dir.filePath(dayFileName(day)));
+    QFile following(dir.filePath(dayFileName(next)));
+    if (!filling.open(QIODevice::ReadOnly) || !following.open(QIODevice::ReadOnly))
+        return count;
+    // Otherwise the next day holds the last cycle's lines, a week older. A day's last tick
+    // writes one line into both days; the cycle's end begins Monday with a later one.
+    const QString begun = lastStamp(following);
+    const QString last = lastStamp(filling);
+    const bool newer = !begun.isEmpty() && (begun > last || (next != 0 && begun == last));
+    return newer ? next * kLinesPerDay : count;
+}
+
 int HistoryStore::countFromDayFiles(const QString &dataDirectory)
 {
     const QDir dir(dataDirectory);

@@ -51,6 +51,12 @@ public:
     // (left so by older stations on a full disk) gives countFromDayFiles().
     static int readStoredCount(const QString &dataDirectory, bool *readable = nullptr);
 
+    // The count the readers order the day files by, oldest first: the stored one, unless the
+    // day after the one it names holds a line as new as that day's last. A kill between the
+    // tick that filled a day (and so began the next) and the counter's update leaves that;
+    // read by the stored count, the newest line would come first and again last.
+    static int orderingCount(const QString &dataDirectory);
+
     // Where the cycle stands, judged from the day files alone: after the last line of the
     // file whose last line is the newest, a full file counting as 1440 lines.
     static int countFromDayFiles(const QString &dataDirectory);

@@ -78,6 +78,8 @@ class HistoryQueryTest : public QObject
     Q_OBJECT
 
 private slots:
+    void aCounterALineBehindStillReadsInTimeOrder_data();
+    void aCounterALineBehindStillReadsInTimeOrder();
     void deviceNumberAndRange();
     void filesOldestFirst_data();
     void filesOldestFirst();
@@ -146,6 +148,40 @@ void HistoryQueryTest::filesOldestFirst()
     QString listed;
     for (const QStringList &values :
          query(dir, "7", "2024-05-01 08:00:00", "2024-05-01 08:00:00").fieldValues)
+        listed += values.value(3);
+    QCOMPARE(listed, days);
+}
+
+void HistoryQueryTest::aCounterALineBehindStillReadsInTimeOrder_data()
+{
+    // Killed after the tick that filled a day's last slot (and began the next day, or the
+    // cycle again on Monday) wrote its lines, before it stored the count.
+    QTest::addColumn<QByteArray>("counter");
+    QTest::addColumn<QStringList>("files"); // day number, the stamp's day of May
+    QTest::addColumn<QString>("days");
+    QTest::newRow("Monday full, Tuesday begun")
+        << QByteArray("1439\r\n") << QStringList{"2:01", "0:08", "1:08"} << QStringLiteral("三一二");
+    QTest::newRow("cycle full, Monday begun again")
+        << QByteArray("10080\r\n") << QStringList{"5:01", "6:07", "0:08"} << QStringLiteral("六日一");
+    QTest::newRow("Monday full, Tuesday a week old")
+        << QByteArray("1439\r\n") << QStringList{"1:01", "0:08"} << QStringLiteral("二一");
+}
+
+void HistoryQueryTest::aCounterALineBehindStillReadsInTimeOrder()
+{
+    QFETCH(QByteArray, counter);
+    QFETCH(QStringList, files);
+    QFETCH(QString, days);
+    QTemporaryDir dir;
+    const char *names[7] = {"一", "二", "三", "四", "五", "六", "日"};
+    for (const QString &file : files) {
+        const int day = file.left(1).toInt();
+        const QByteArray stamp = "2024-05-" + file.mid(2).toLatin1() + " 08:00:00";
+        put(dir, kFiles[day], rec("007", stamp.constData(), names[day]) + "\r\n");
+    }
+    put(dir, QStringLiteral("profile.txt"), counter);
+    QString listed;
+    for (const QStringList &values : query(dir, "7", "2024-05-01 00:00:00", "2024-05-31 00:00:00").fieldValues)
         listed += values.value(3);
     QCOMPARE(listed, days);
 }

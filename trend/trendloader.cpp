@@ -273,7 +273,7 @@ bool TrendLoader::oldestHeld(const QString &dataDirectory, qint64 *wallMs)
 {
     const QDir directory(dataDirectory);
     QTextCodec *codec = DeviceSettingsFile::codec();
-    for (const int day : HistoryQuery::dayOrder(HistoryStore::readStoredCount(dataDirectory))) {
+    for (const int day : HistoryQuery::dayOrder(HistoryStore::orderingCount(dataDirectory))) {
         QFile file(directory.filePath(HistoryStore::dayFileName(day)));
         if (!file.open(QIODevice::ReadOnly))
             continue;
