@@ -20,7 +20,7 @@ class TestCommandLine : public QObject
 {
     Q_OBJECT
     QTemporaryDir scratch;
-    QProcess station;
+    ChildProcess station;
 
     // A station's environment with no display and this process's settings, the site link on
     // and publishing to `broker` as s1; empty when the settings could not be saved.
@@ -132,7 +132,7 @@ private slots:
         QVERIFY(site.start(broker.port()));
         const QProcessEnvironment environment = publishingTo(broker);
         QVERIFY(!environment.isEmpty());
-        QProcess first, second;
+        ChildProcess first, second;
         first.setProcessEnvironment(environment);
         second.setProcessEnvironment(environment);
         const QString folder = scratch.filePath(QTest::currentDataTag());
