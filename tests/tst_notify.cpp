@@ -1,0 +1,174 @@
+// Notifications: the words of a message, and e-mail handed to a real SMTP server on loopback,
+// in the clear and under STARTTLS with a login; what arrived is read back by another mail
+// implementation (Python's email package in the server).
+#include "testsupport.h"
+#include "notify/notifymessage.h"
+#include "notify/smtpmailer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(NotifyEvent)
+
+class tst_notify : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void line_data();
+    void line();
+    void mailReachesARealServer_data();
+    void mailReachesARealServer();
+};
+
+namespace {
+
+// The test's SMTP server: stopped when this goes.
+class SmtpServer
+{
+public:
+    bool start(const QString &folder, const QStringList &options)
+    {
+        process.start(QStringLiteral("/usr/bin/python3"),
+                      QStringList{QStringLiteral(KESTRO_SMTPSERVER_PATH), folder} + options);
+        while (process.waitForReadyRead(10000)) {
+            const QByteArray said = process.readLine().trimmed();
+            if (said.startsWith("ready ")) {
+                port = said.mid(6).toInt();
+                return true;
+            }
+        }
+        qWarning() << process.readAllStandardError();
+        return false;
+    }
+    ~SmtpServer()
+    {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+    int port = 0;
+
+private:
+    ChildProcess process;
+};
+
+NotifyEvent overTemperature()
+{
+    NotifyEvent event;
+    event.station = QStringLiteral("站1");
+    event.device = 5;
+    event.name = QStringLiteral("1号柜A相触头");
+    event.location = QStringLiteral("配电室二楼东侧");
+    event.kind = 1;
+    event.text = QStringLiteral("5温度异常");
+    event.value = 95.0;
+    event.limit = 80.0;
+    event.time = QDateTime(QDate(2026, 12, 8), QTime(10, 49, 25));
+    return event;
+}
+
+} // namespace
+
+void tst_notify::line_data()
+{
+    QTest::addColumn<NotifyEvent>("event");
+    QTest::addColumn<QString>("expected");
+    const NotifyEvent temperature = overTemperature();
+    QTest::newRow("over temperature")
+        << temperature << QStringLiteral("[站1] 5温度异常 1号柜A相触头 配电室二楼东侧 95.0℃/80.0℃ 2026-12-08 10:49:25");
+    NotifyEvent current = temperature;
+    current.kind = 3;
+    current.text = QStringLiteral("5电流超限");
+    current.name.clear();
+    current.value = 62.5;
+    current.limit = 50;
+    current.state = QStringLiteral("未确认，已 30 分钟");
+    QTest::newRow("over current, no name, unacknowledged")
+        << current << QStringLiteral("[站1] 5电流超限 配电室二楼东侧 62.50A/50.00A 2026-12-08 10:49:25 未确认，已 30 分钟");
+    NotifyEvent link;
+    link.station = QStringLiteral("站1");
+    link.kind = 4;
+    link.text = QStringLiteral("集中器通讯中断");
+    link.time = temperature.time;
+    QTest::newRow("link") << link << QStringLiteral("[站1] 集中器通讯中断 2026-12-08 10:49:25");
+}
+
+void tst_notify::line()
+{
+    QFETCH(NotifyEvent, event);
+    QFETCH(QString, expected);
+    QCOMPARE(NotifyMessage::line(event), expected);
+}
+
+void tst_notify::mailReachesARealServer_data()
+{
+    QTest::addColumn<bool>("secured");
+    QTest::newRow("in the clear") << false;
+    QTest::newRow("STARTTLS and login") << true;
+}
+
+void tst_notify::mailReachesARealServer()
+{
+    QFETCH(bool, secured);
+    QTemporaryDir dir;
+    QStringList options;
+    SmtpMailer::Server server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.security = SmtpMailer::Security::None;
+    if (secured) {
+        QProcess openssl;
+        openssl.setWorkingDirectory(dir.path());
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                       "-days", "1", "-keyout", "server.key", "-out", "server.crt", "-subj", "/CN=mail",
+                       "-addext", "subjectAltName=IP:127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(20000) && openssl.exitCode() == 0);
+        options << "--tls" << dir.filePath("server.crt") << dir.filePath("server.key") << "--login"
+                << "duty" << "s3cret";
+        server.security = SmtpMailer::Security::StartTls;
+        server.user = QStringLiteral("duty");
+        server.password = QStringLiteral("s3cret");
+        server.caFile = dir.filePath(QStringLiteral("server.crt"));
+    }
+    SmtpServer smtp;
+    QVERIFY(smtp.start(dir.path(), options));
+    server.port = smtp.port;
+
+    // A subject far longer than one encoded word, to be split between characters.
+    NotifyEvent event = overTemperature();
+    event.text += QString(40, QChar(0x6E29));
+    const QStringList to{"duty@site.example", "boss@site.example"};
+    const QByteArray message = NotifyMessage::mail(event, QStringLiteral("kestro@site.example"), to,
+                                                   QDateTime(QDate(2026, 12, 8), QTime(10, 49, 26), Qt::OffsetFromUTC, 8 * 3600),
+                                                   QStringLiteral("kestro-1042@site.example"));
+    for (const QByteArray &header : message.split('\n'))
+        QVERIFY2(header.size() <= 77, header.constData()); // 76 and its CR
+    const SmtpMailer::Result sent = SmtpMailer::send(server, QStringLiteral("kestro@site.example"), to, message);
+    QVERIFY2(sent.accepted, qPrintable(sent.error));
+    QCOMPARE(sent.reply, 250L);
+    const QString text = "5温度异常" + QString(40, QChar(0x6E29));
+    QCOMPARE(QString::fromUtf8(fileBytes(dir.filePath("1.txt"))),
+             "kestro@site.example\nduty@site.example,boss@site.example\n[站1] " + text + "\n[站1] " + text
+                 + " 1号柜A相触头 配电室二楼东侧 95.0℃/80.0℃ 2026-12-08 10:49:25\n");
+
+    // A wrong password, and a server that is gone: said at once, not taken for sent.
+    if (secured) {
+        server.password = QStringLiteral("guess");
+        const SmtpMailer::Result refused = SmtpMailer::send(server, QStringLiteral("kestro@site.example"), to, message);
+        QVERIFY(!refused.accepted && !refused.error.isEmpty());
+        QCOMPARE(refused.reply, 535L);
+    }
+    server.port = 1; // nothing listens there
+    QElapsedTimer clock;
+    clock.start();
+    const SmtpMailer::Result gone = SmtpMailer::send(server, QStringLiteral("kestro@site.example"), to, message);
+    QVERIFY(!gone.accepted && !gone.error.isEmpty());
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(!QFile::exists(dir.filePath("2.txt")));
+}
+
+KESTRO_TEST_MAIN(tst_notify)
+
+#include "tst_notify.moc"
