@@ -4,6 +4,7 @@
 #include "testsupport.h"
 #include "notify/notifymessage.h"
 #include "notify/smtpmailer.h"
+#include "notify/webhookmessage.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,6 +20,9 @@ class tst_notify : public QObject
 private slots:
     void line_data();
     void line();
+    void webhookBodies();
+    void webhookAnswers_data();
+    void webhookAnswers();
     void mailReachesARealServer_data();
     void mailReachesARealServer();
 };
@@ -100,6 +104,50 @@ void tst_notify::line()
     QFETCH(NotifyEvent, event);
     QFETCH(QString, expected);
     QCOMPARE(NotifyMessage::line(event), expected);
+}
+
+void tst_notify::webhookBodies()
+{
+    const NotifyEvent event = overTemperature();
+    const QString line = QStringLiteral("[站1] 5温度异常 1号柜A相触头 配电室二楼东侧 95.0℃/80.0℃ 2026-12-08 10:49:25");
+    QCOMPARE(QString::fromUtf8(WebhookMessage::body(WebhookMessage::Format::WeCom, event, {}, {})),
+             R"({"msgtype":"text","text":{"content":")" + line + R"("}})");
+    QCOMPARE(QString::fromUtf8(WebhookMessage::body(WebhookMessage::Format::Telegram, event, {}, "-1001234")),
+             R"({"chat_id":"-1001234","text":")" + line + R"("})");
+    QCOMPARE(QString::fromUtf8(WebhookMessage::body(WebhookMessage::Format::Generic, event,
+                                                    R"({"id":"站1:7","device":5})", {})),
+             QStringLiteral(R"({"id":"站1:7","device":5,"location":"配电室二楼东侧","name":"1号柜A相触头","station":"站1"})"));
+    // The signature as the service's own documentation computes it (here by Python's hmac).
+    const QUrl robot(QStringLiteral("https://oapi.dingtalk.com/robot/send?access_token=abc"));
+    QCOMPARE(WebhookMessage::signedUrl(robot, "SECxyz", 1765162165005).toString(QUrl::FullyEncoded),
+             QStringLiteral("https://oapi.dingtalk.com/robot/send?access_token=abc&timestamp=1765162165005"
+                            "&sign=lAeYmDuAKyqBgDvsbcTXbQvvpHJurK%2F%2BRFPJXkFZGZI%3D"));
+    QCOMPARE(WebhookMessage::signedUrl(robot, {}, 1765162165005), robot);
+}
+
+void tst_notify::webhookAnswers_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("generic 204") << "generic" << 204 << QByteArray() << true;
+    QTest::newRow("generic 500") << "generic" << 500 << QByteArray() << false;
+    QTest::newRow("wecom ok") << "wecom" << 200 << QByteArray(R"({"errcode":0,"errmsg":"ok"})") << true;
+    QTest::newRow("wecom refused") << "wecom" << 200 << QByteArray(R"({"errcode":93000,"errmsg":"invalid webhook url"})") << false;
+    QTest::newRow("dingtalk not json") << "dingtalk" << 200 << QByteArray("<html>") << false;
+    QTest::newRow("telegram ok") << "telegram" << 200 << QByteArray(R"({"ok":true,"result":{}})") << true;
+    QTest::newRow("telegram refused") << "telegram" << 200 << QByteArray(R"({"ok":false})") << false;
+    QTest::newRow("unknown word") << "slack" << 200 << QByteArray() << true;
+}
+
+void tst_notify::webhookAnswers()
+{
+    QFETCH(QString, format);
+    QFETCH(int, status);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, accepted);
+    QCOMPARE(WebhookMessage::accepted(WebhookMessage::formatFromText(format), status, reply), accepted);
 }
 
 void tst_notify::mailReachesARealServer_data()
