@@ -2,7 +2,9 @@
 // in the clear and under STARTTLS with a login; what arrived is read back by another mail
 // implementation (Python's email package in the server).
 #include "testsupport.h"
+#include "config/stationsettings.h"
 #include "notify/notifymessage.h"
+#include "notify/notifysettings.h"
 #include "notify/smtpmailer.h"
 #include "notify/webhookmessage.h"
 
@@ -20,6 +22,7 @@ class tst_notify : public QObject
 private slots:
     void line_data();
     void line();
+    void settingsAsEditedByHand();
     void webhookBodies();
     void webhookAnswers_data();
     void webhookAnswers();
@@ -104,6 +107,33 @@ void tst_notify::line()
     QFETCH(NotifyEvent, event);
     QFETCH(QString, expected);
     QCOMPARE(NotifyMessage::line(event), expected);
+}
+
+// Keys as the issue names them, written as a site's engineer would edit the file.
+void tst_notify::settingsAsEditedByHand()
+{
+    QCOMPARE(NotifySettings::load(), NotifySettings());
+    {
+        const auto store = StationSettings::open();
+        store->setValue("notify/enabled", true);
+        store->setValue("notify/min_level", "warning");
+        store->setValue("notify/smtp_host", " mail.site.example ");
+        store->setValue("notify/smtp_security", "tls");
+        store->setValue("notify/mail_to", "duty@site.example; boss@site.example;");
+        store->setValue("notify/hourly_cap", -3);
+        QVERIFY(StationSettings::save(*store));
+    }
+    NotifySettings read = NotifySettings::load();
+    QVERIFY(read.mailOn() && !read.webhookOn());
+    QCOMPARE(read.minLevel, 0);
+    QCOMPARE(read.smtpHost, QStringLiteral("mail.site.example"));
+    QCOMPARE(read.smtpPort, 465);
+    QCOMPARE(read.mailTo, QStringList({"duty@site.example", "boss@site.example"}));
+    QCOMPARE(read.hourlyCap, 20);
+    read.webhookUrl = QStringLiteral("https://hooks.site.example/kestro");
+    read.escalateMinutes = 30;
+    QVERIFY(read.save());
+    QCOMPARE(NotifySettings::load(), read);
 }
 
 void tst_notify::webhookBodies()

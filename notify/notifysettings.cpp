@@ -1,0 +1,109 @@
+#include "notify/notifysettings.h"
+
+#include "config/stationsettings.h"
+
+#include <QPair>
+#include <QVector>
+
+namespace {
+
+const char kGroup[] = "notify";
+
+} // namespace
+
+int NotifySettings::defaultPort(const QString &security)
+{
+    return security == QLatin1String("tls") ? 465 : security == QLatin1String("none") ? 25 : 587;
+}
+
+QStringList NotifySettings::addresses(const QString &text)
+{
+    QStringList list;
+    for (const QString &address : text.split(QLatin1Char(';')))
+        if (!address.trimmed().isEmpty())
+            list << address.trimmed();
+    return list;
+}
+
+NotifySettings NotifySettings::load()
+{
+    const auto opened = StationSettings::open();
+    QSettings &store = *opened;
+    store.beginGroup(QLatin1String(kGroup));
+    auto text = [&store](const char *key, const QString &fallback = QString()) {
+        return store.value(QLatin1String(key), fallback).toString().trimmed();
+    };
+    // A hand-edited number that makes no sense counts as none.
+    auto number = [&store](const char *key, int fallback, int lowest, int highest) {
+        bool ok = false;
+        const int value = store.value(QLatin1String(key)).toInt(&ok);
+        return ok && value >= lowest && value <= highest ? value : fallback;
+    };
+    NotifySettings settings;
+    settings.enabled = store.value(QStringLiteral("enabled"), false).toBool();
+    settings.minLevel = text("min_level") == QLatin1String("warning") ? 0 : 1;
+    settings.recoveries = store.value(QStringLiteral("recoveries"), true).toBool();
+    settings.escalateMinutes = number("escalate_minutes", 0, 0, 7 * 24 * 60);
+    settings.escalateTo = addresses(text("escalate_to"));
+    settings.hourlyCap = number("hourly_cap", 20, 1, 10000);
+    settings.smtpHost = text("smtp_host");
+    const QString security = text("smtp_security", QStringLiteral("starttls"));
+    settings.smtpSecurity = security == QLatin1String("none") || security == QLatin1String("tls")
+                                ? security
+                                : QStringLiteral("starttls");
+    settings.smtpPort = number("smtp_port", defaultPort(settings.smtpSecurity), 1, 65535);
+    settings.smtpUser = text("smtp_user");
+    settings.mailFrom = text("mail_from");
+    settings.mailTo = addresses(text("mail_to"));
+    settings.webhookUrl = text("webhook_url");
+    settings.webhookFormat = text("webhook_format", QStringLiteral("generic"));
+    settings.telegramChat = text("telegram_chat");
+    return settings;
+}
+
+bool NotifySettings::save(QString *problem) const
+{
+    const QVector<QPair<const char *, QVariant>> values = {
+        {"enabled", enabled},
+        {"min_level", minLevel == 0 ? QStringLiteral("warning") : QStringLiteral("alarm")},
+        {"recoveries", recoveries},
+        {"escalate_minutes", escalateMinutes},
+        {"escalate_to", escalateTo.join(QLatin1Char(';'))},
+        {"hourly_cap", hourlyCap},
+        {"smtp_host", smtpHost},
+        {"smtp_port", smtpPort},
+        {"smtp_security", smtpSecurity},
+        {"smtp_user", smtpUser},
+        {"mail_from", mailFrom},
+        {"mail_to", mailTo.join(QLatin1Char(';'))},
+        {"webhook_url", webhookUrl},
+        {"webhook_format", webhookFormat},
+        {"telegram_chat", telegramChat}};
+    const auto store = StationSettings::open();
+    store->beginGroup(QLatin1String(kGroup));
+    QVector<QVariant> before;
+    for (const auto &value : values) {
+        before << store->value(QLatin1String(value.first));
+        store->setValue(QLatin1String(value.first), value.second);
+    }
+    if (StationSettings::save(*store, problem))
+        return true;
+    // Not in force, so not left waiting to go out with some later setting either.
+    for (int k = 0; k < values.size(); ++k) {
+        if (before.at(k).isValid())
+            store->setValue(QLatin1String(values.at(k).first), before.at(k));
+        else
+            store->remove(QLatin1String(values.at(k).first));
+    }
+    return false;
+}
+
+bool NotifySettings::operator==(const NotifySettings &other) const
+{
+    return enabled == other.enabled && minLevel == other.minLevel && recoveries == other.recoveries
+           && escalateMinutes == other.escalateMinutes && escalateTo == other.escalateTo
+           && hourlyCap == other.hourlyCap && smtpHost == other.smtpHost && smtpPort == other.smtpPort
+           && smtpSecurity == other.smtpSecurity && smtpUser == other.smtpUser
+           && mailFrom == other.mailFrom && mailTo == other.mailTo && webhookUrl == other.webhookUrl
+           && webhookFormat == other.webhookFormat && telegramChat == other.telegramChat;
+}

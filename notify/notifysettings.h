@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Who is told of alarms, and how: per user in the station's settings, group "notify". The
+// SMTP password and the webhook's secret are not among them (PasswordStore keeps them).
+struct NotifySettings
+{
+    bool enabled = false;
+    int minLevel = 1;            // "warning" 0 (预警 and up) or "alarm" 1 (报警 only)
+    bool recoveries = true;      // recoveries are sent too
+    int escalateMinutes = 0;     // an alarm unacknowledged this long is sent again; 0 off
+    QStringList escalateTo;      // empty: the mail recipients
+    int hourlyCap = 20;          // messages per channel per hour; the rest go as one summary
+    QString smtpHost;            // no e-mail while empty
+    int smtpPort = 587;          // key missing: 25, 587 or 465 by the security
+    QString smtpSecurity = QStringLiteral("starttls"); // "none", "starttls" or "tls"
+    QString smtpUser;
+    QString mailFrom;
+    QStringList mailTo;          // stored as "a@x;b@y"
+    QString webhookUrl;          // no webhook while empty
+    QString webhookFormat = QStringLiteral("generic"); // "generic", "wecom", "dingtalk", "telegram"
+    QString telegramChat;
+
+    bool mailOn() const { return enabled && !smtpHost.isEmpty() && !mailTo.isEmpty(); }
+    bool webhookOn() const { return enabled && !webhookUrl.isEmpty(); }
+
+    static NotifySettings load();
+    // False, with the operator's text in *problem, when they could not be written: the
+    // settings stored stay as they were.
+    bool save(QString *problem = nullptr) const;
+
+    static int defaultPort(const QString &security);
+    // "a@x; b@y;" → {"a@x", "b@y"}
+    static QStringList addresses(const QString &text);
+
+    bool operator==(const NotifySettings &other) const;
+};
