@@ -23,6 +23,11 @@ size_t readMessage(char *buffer, size_t size, size_t count, void *data)
     return taken;
 }
 
+int progressed(void *cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return cancel && static_cast<const std::atomic<bool> *>(cancel)->load() ? 1 : 0;
+}
+
 // Once per process, before any thread sends: libcurl's global set-up is not thread-safe.
 void initialiseOnce()
 {
@@ -42,7 +47,7 @@ SmtpMailer::Security SmtpMailer::securityFromText(const QString &text)
 }
 
 SmtpMailer::Result SmtpMailer::send(const Server &server, const QString &from, const QStringList &to,
-                                    const QByteArray &message)
+                                    const QByteArray &message, const std::atomic<bool> *cancel)
 {
     initialiseOnce();
     Result result;
@@ -85,6 +90,11 @@ SmtpMailer::Result SmtpMailer::send(const Server &server, const QString &from, c
     curl_easy_setopt(handle, CURLOPT_READFUNCTION, readMessage);
     curl_easy_setopt(handle, CURLOPT_READDATA, &upload);
     curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
+    if (cancel) {
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, progressed);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool> *>(cancel));
+    }
 
     const CURLcode code = curl_easy_perform(handle);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.reply);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 // One message handed to an SMTP server through libcurl. It blocks until the server has
 // answered or the timeout has passed, so it runs on a worker thread, never the GUI thread's.
 class SmtpMailer
@@ -33,6 +35,7 @@ public:
     // unknown word never sends a password in the clear.
     static Security securityFromText(const QString &text);
 
+    // cancel, when given and set, ends the exchange within a second (the station is closing).
     static Result send(const Server &server, const QString &from, const QStringList &to,
-                       const QByteArray &message);
+                       const QByteArray &message, const std::atomic<bool> *cancel = nullptr);
 };

@@ -142,6 +142,9 @@ bool AlarmJournal::writeOldest(QString *reason, int *code)
     insert.finish();
     if (done && outboxEnabled && !firstId.isNull())
         done = AlarmOutbox::addFrom(connection, firstId.toLongLong(), &failure);
+    if (done && notifyPolicy.any() && !firstId.isNull())
+        done = NotifyOutbox::addFrom(connection, firstId.toLongLong(), notifyPolicy,
+                                     QDateTime::currentMSecsSinceEpoch(), &failure);
     if (!StationDatabase::finishTransaction(connection, done, &failure)) {
         *code = StationDatabase::resultCode(failure);
         *reason = failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();

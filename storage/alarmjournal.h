@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/journalevent.h"
+#include "storage/notifyoutbox.h"
 #include "storage/stationdatabase.h"
 
 #include <QObject>
@@ -46,6 +47,9 @@ public:
     // without a site link keeps no outbox growing.
     void setOutboxEnabled(bool enabled) { outboxEnabled = enabled; }
     bool isOutboxEnabled() const { return outboxEnabled; }
+    // Which rows written from now on are also queued in the NotifyOutbox, in the same
+    // transaction; none by default.
+    void setNotifyPolicy(const NotifyPolicy &policy) { notifyPolicy = policy; }
 
     // Events given up because too many were waiting, since construction.
     qint64 droppedCount() const { return dropped; }
@@ -71,6 +75,7 @@ private:
     qint64 dropped = 0;
     qint64 droppedReported = 0;
     bool outboxEnabled = false;
+    NotifyPolicy notifyPolicy;
     QString currentFault;
     QString reportedSetAside;
     QTimer retryTimer;

@@ -86,6 +86,20 @@ const QVector<Migration> &migrations()
           QStringLiteral("CREATE TABLE temperature_warnings ("
                          " device INTEGER PRIMARY KEY,"
                          " warning_limit REAL NOT NULL)")}},
+        // Notifications not yet accepted by their channel: 0 e-mail, 1 webhook. held_hour is
+        // the hour whose cap held a row back for the summary at its end.
+        {6,
+         {QStringLiteral("CREATE TABLE notify_outbox ("
+                         " id INTEGER PRIMARY KEY,"
+                         " journal_id INTEGER NOT NULL,"
+                         " channel INTEGER NOT NULL,"
+                         " purpose TEXT NOT NULL,"
+                         " created_ms INTEGER NOT NULL,"
+                         " due_ms INTEGER NOT NULL,"
+                         " attempts INTEGER NOT NULL DEFAULT 0,"
+                         " last_error TEXT,"
+                         " held_hour INTEGER)"),
+          QStringLiteral("CREATE INDEX notify_outbox_due ON notify_outbox(channel, due_ms)")}},
     };
     Q_ASSERT(steps.last().version == StationDatabase::kSchemaVersion);
     return steps;

@@ -12,7 +12,7 @@ class QSqlError;
 class StationDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 5;
+    static constexpr int kSchemaVersion = 6;
 
     explicit StationDatabase(const QString &dataDirectory); // dataDirectory/kestro.db, own connection name
     ~StationDatabase();                                     // closes, removes its connection

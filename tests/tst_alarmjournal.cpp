@@ -81,7 +81,7 @@ void tst_alarmjournal::eventsGoInAsOneCommittedTick()
     for (int column : {5, 6, 8})
         QVERIFY(stored.at(1).at(column).isNull());
     QCOMPARE(rows(dir.path(), "SELECT * FROM pragma_user_version, pragma_journal_mode"),
-             (QList<QVariantList>{{5, "wal"}}));
+             (QList<QVariantList>{{6, "wal"}}));
     QSqlQuery synchronous(journal.database()->database());
     QVERIFY(synchronous.exec("PRAGMA synchronous") && synchronous.next());
     QCOMPARE(synchronous.value(0).toInt(), 2);

@@ -168,7 +168,7 @@ void tst_hourlyarchive::hoursHoldEveryMinute()
     }
     if (ring)
         QCOMPARE(rows(dir.path(), "SELECT user_version, text || ' ' || level FROM pragma_user_version, alarm_journal"),
-                 QStringList("5 5温度异常 1"));
+                 QStringList("6 5温度异常 1"));
 }
 
 KESTRO_TEST_MAIN(tst_hourlyarchive)

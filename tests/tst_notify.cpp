@@ -3,8 +3,10 @@
 // implementation (Python's email package in the server).
 #include "testsupport.h"
 #include "config/stationsettings.h"
+#include "notify/notifier.h"
 #include "notify/notifymessage.h"
 #include "notify/notifysettings.h"
+#include "storage/alarmjournal.h"
 #include "notify/smtpmailer.h"
 #include "notify/webhookmessage.h"
 
@@ -26,20 +28,20 @@ private slots:
     void webhookBodies();
     void webhookAnswers_data();
     void webhookAnswers();
+    void queuedWithTheJournalSentOnceAndFoldedPastTheCap();
     void mailReachesARealServer_data();
     void mailReachesARealServer();
 };
 
 namespace {
 
-// The test's SMTP server: stopped when this goes.
-class SmtpServer
+// One of the tests' servers (tests/notify/*.py), stopped when this goes.
+class Helper
 {
 public:
-    bool start(const QString &folder, const QStringList &options)
+    bool start(const char *script, const QStringList &arguments)
     {
-        process.start(QStringLiteral("/usr/bin/python3"),
-                      QStringList{QStringLiteral(KESTRO_SMTPSERVER_PATH), folder} + options);
+        process.start(QStringLiteral("/usr/bin/python3"), QStringList{QString::fromUtf8(script)} + arguments);
         while (process.waitForReadyRead(10000)) {
             const QByteArray said = process.readLine().trimmed();
             if (said.startsWith("ready ")) {
@@ -50,7 +52,7 @@ public:
         qWarning() << process.readAllStandardError();
         return false;
     }
-    ~SmtpServer()
+    ~Helper()
     {
         process.kill();
         process.waitForFinished(3000);
@@ -180,6 +182,56 @@ void tst_notify::webhookAnswers()
     QCOMPARE(WebhookMessage::accepted(WebhookMessage::formatFromText(format), status, reply), accepted);
 }
 
+// Three alarms with a warning below the level asked and the operator's silence, in one tick:
+// two of each channel go out (the webhook's first try refused, then taken), the third waits
+// for its hour's summary, and each delivery is journalled.
+void tst_notify::queuedWithTheJournalSentOnceAndFoldedPastTheCap()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("mail") && QDir(dir.path()).mkpath("hook"));
+    Helper smtp, hook;
+    QVERIFY(smtp.start(KESTRO_SMTPSERVER_PATH, {dir.filePath("mail")}));
+    QVERIFY(hook.start(KESTRO_WEBHOOK_PATH, {dir.filePath("hook"), "500", "200"}));
+    StationDatabase database(dir.path());
+    AlarmJournal journal(database);
+    Notifier notifier(&journal);
+    notifier.setFirstRetryPause(300);
+    NotifySettings settings;
+    settings.enabled = true;
+    settings.hourlyCap = 2;
+    settings.smtpHost = "127.0.0.1";
+    settings.smtpPort = smtp.port;
+    settings.smtpSecurity = "none";
+    settings.mailTo = QStringList{"duty@site.example"};
+    settings.webhookUrl = QString("http://127.0.0.1:%1/hook").arg(hook.port);
+    notifier.configure(settings, {}, {}, "站1", [](int device) {
+        return device == 5 ? qMakePair(QStringLiteral("1号柜A相触头"), QStringLiteral("配电室二楼东侧"))
+                           : QPair<QString, QString>();
+    });
+    auto event = [](int device, const char *text, int level) {
+        JournalEvent entry{device, 1, "alarm", "", QDateTime::currentMSecsSinceEpoch(), 95.0, 80.0, text, 0};
+        entry.level = level;
+        return entry;
+    };
+    QVERIFY(journal.append({event(5, "5温度异常", 1), event(6, "6温度异常", 1), event(8, "8温度预警", 0),
+                            event(7, "7温度异常", 1), {0, 0, "silence", "", 0, qQNaN(), qQNaN(), "消音", 0}}));
+    const QString sent = "SELECT event || ' ' || text FROM alarm_journal WHERE event IN ('mailed', 'posted') ORDER BY event, id";
+    const QStringList delivered{"mailed 邮件已发送：5温度异常", "mailed 邮件已发送：6温度异常",
+                                "posted 推送已发送：5温度异常", "posted 推送已发送：6温度异常"};
+    QTRY_COMPARE_WITH_TIMEOUT(databaseRows(dir.path(), sent), delivered, 10000);
+    QVERIFY(fileBytes(dir.filePath("mail/1.txt")).contains("[站1] 5温度异常 1号柜A相触头 配电室二楼东侧 95.0℃/80.0℃ "));
+    QVERIFY(fileBytes(dir.filePath("hook/1.txt")).contains(R"("text":"5温度异常")"));
+    QCOMPARE(fileBytes(dir.filePath("hook/2.txt")), fileBytes(dir.filePath("hook/1.txt")));
+    QCOMPARE(databaseRows(dir.path(), "SELECT count(*) FROM notify_outbox WHERE held_hour IS NOT NULL"), QStringList("2"));
+
+    // The hour ends (moved back a little), and the next write of the journal finds it over.
+    databaseRows(dir.path(), "UPDATE notify_outbox SET held_hour = held_hour - 3600000");
+    QVERIFY(journal.append({{0, 0, "silence", "", 0, qQNaN(), qQNaN(), "消音", 0}}));
+    QTRY_COMPARE(databaseRows(dir.path(), "SELECT count(*) FROM notify_outbox"), QStringList("0"));
+    QVERIFY(fileBytes(dir.filePath("mail/3.txt")).contains("另有 1 条报警：7温度异常 "));
+    QCOMPARE(databaseRows(dir.path(), sent).size(), 6);
+}
+
 void tst_notify::mailReachesARealServer_data()
 {
     QTest::addColumn<bool>("secured");
@@ -210,8 +262,8 @@ void tst_notify::mailReachesARealServer()
         server.password = QStringLiteral("s3cret");
         server.caFile = dir.filePath(QStringLiteral("server.crt"));
     }
-    SmtpServer smtp;
-    QVERIFY(smtp.start(dir.path(), options));
+    Helper smtp;
+    QVERIFY(smtp.start(KESTRO_SMTPSERVER_PATH, QStringList{dir.path()} + options));
     server.port = smtp.port;
 
     // A subject far longer than one encoded word, to be split between characters.

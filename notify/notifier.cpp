@@ -1,0 +1,308 @@
+#include "notify/notifier.h"
+
+#include "notify/notifymessage.h"
+#include "notify/webhookmessage.h"
+#include "site/sitemessages.h"
+#include "storage/alarmjournal.h"
+#include "storage/stationdatabase.h"
+
+#include <QLocale>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QVariant>
+#include <QtConcurrent>
+
+namespace {
+
+constexpr qint64 kHourMs = 3600 * 1000;
+constexpr int kWebhookTimeoutMs = 20000;
+const char *const kSentEvents[] = {"mailed", "posted"};
+const char *const kSentTexts[] = {"邮件已发送：", "推送已发送："};
+
+// The local clock's hour, so a summary goes out when the station's clock turns the hour.
+qint64 hourStartMs(qint64 epochMs)
+{
+    QDateTime at = QDateTime::fromMSecsSinceEpoch(epochMs);
+    at.setTime(QTime(at.time().hour(), 0));
+    return at.toMSecsSinceEpoch();
+}
+
+QString clockText(qint64 epochMs)
+{
+    return QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(epochMs), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+} // namespace
+
+Notifier::Notifier(AlarmJournal *journal, QObject *parent)
+    : QObject(parent), alarmJournal(journal), web(new QNetworkAccessManager(this))
+{
+    for (int channel = 0; channel < 2; ++channel) {
+        dueTimers[size_t(channel)].setSingleShot(true);
+        connect(&dueTimers[size_t(channel)], &QTimer::timeout, this, [this, channel] { pump(channel); });
+    }
+    connect(alarmJournal, &AlarmJournal::written, this, &Notifier::wake);
+    connect(&mailWatcher, &QFutureWatcher<SmtpMailer::Result>::finished, this, [this] {
+        const SmtpMailer::Result result = mailWatcher.result();
+        finished(NotifyOutbox::Mail, result.accepted, result.error);
+    });
+}
+
+Notifier::~Notifier()
+{
+    // A mail in flight ends at once; its row stays queued for the next start.
+    closing->store(true);
+    mailWatcher.waitForFinished();
+}
+
+void Notifier::configure(const NotifySettings &settings, const QString &smtpPassword,
+                         const QString &webhookSecret, const QString &station, const DeviceNames &names)
+{
+    current = settings;
+    password = smtpPassword;
+    secret = webhookSecret;
+    stationName = station;
+    deviceNames = names;
+    alarmJournal->setNotifyPolicy({settings.mailOn(), settings.webhookOn(), settings.minLevel, settings.recoveries});
+    wake();
+}
+
+void Notifier::wake()
+{
+    pump(NotifyOutbox::Mail);
+    pump(NotifyOutbox::Webhook);
+}
+
+qint64 Notifier::retryDelayMs(int attempts, double jitter, qint64 firstMs)
+{
+    const qint64 base = qMin<qint64>(firstMs << qBound(0, attempts, 6), 30 * 60 * 1000);
+    return qint64(double(base) * (1.0 + 0.2 * qBound(-1.0, jitter, 1.0)));
+}
+
+void Notifier::pump(int channel)
+{
+    const size_t c = size_t(channel);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (busy[c] || !(channel == NotifyOutbox::Mail ? current.mailOn() : current.webhookOn()))
+        return;
+    if (now < restingUntil[c]) {
+        // A coarse timer may wake a little early.
+        dueTimers[c].start(int(restingUntil[c] - now + 1));
+        return;
+    }
+    StationDatabase *db = alarmJournal->database();
+    if (!db->open()) {
+        dueTimers[c].start(10000); // the journal tells of the database itself
+        return;
+    }
+    const QSqlDatabase connection = db->database();
+    const qint64 hour = hourStartMs(now);
+
+    const QVector<NotifyOutbox::Row> held = NotifyOutbox::heldBefore(connection, channel, hour);
+    if (!held.isEmpty()) {
+        Sending summary;
+        const NotifyEvent event = summaryOf(held, hour);
+        summary.text = event.text;
+        summary.createdMs = held.first().createdMs;
+        for (const NotifyOutbox::Row &row : held) {
+            summary.ids << row.id;
+            summary.attempts = qMax(summary.attempts, row.attempts);
+        }
+        sending[c] = summary;
+        busy[c] = true;
+        if (channel == NotifyOutbox::Mail)
+            sendMail(event, current.mailTo, QStringLiteral("kestro-summary-%1@kestro").arg(held.first().id));
+        else
+            sendWebhook(event, QByteArray());
+        return;
+    }
+
+    NotifyOutbox::Row row;
+    if (!NotifyOutbox::nextDue(connection, channel, now, &row)) {
+        schedule(channel, now);
+        return;
+    }
+    if (sentThisHour(channel, hour) >= current.hourlyCap) {
+        // Folded, not dropped: all of this hour's go out as one message when it ends.
+        do
+            NotifyOutbox::holdBack(connection, row.id, hour);
+        while (NotifyOutbox::nextDue(connection, channel, now, &row));
+        dueTimers[c].start(int(qBound<qint64>(1000, hour + kHourMs - now + 1000, kHourMs + 1000)));
+        return;
+    }
+    const NotifyEvent event = eventOf(row);
+    sending[c] = {{row.id}, event.text, row.createdMs, row.attempts};
+    busy[c] = true;
+    if (channel == NotifyOutbox::Mail) {
+        const QStringList to = row.escalation && !current.escalateTo.isEmpty() ? current.escalateTo : current.mailTo;
+        sendMail(event, to, QStringLiteral("kestro-%1-%2@kestro").arg(row.journalId).arg(row.id));
+    } else {
+        sendWebhook(event, SiteMessages::alarm(stationName, row.journalId, row.event));
+    }
+}
+
+void Notifier::schedule(int channel, qint64 nowMs)
+{
+    const qint64 due = NotifyOutbox::nextDueMs(alarmJournal->database()->database(), channel);
+    if (due >= 0)
+        dueTimers[size_t(channel)].start(int(qBound<qint64>(0, due - nowMs, kHourMs)));
+}
+
+void Notifier::sendMail(const NotifyEvent &event, const QStringList &to, const QString &messageId)
+{
+    SmtpMailer::Server server;
+    server.host = current.smtpHost;
+    server.port = current.smtpPort;
+    server.security = SmtpMailer::securityFromText(current.smtpSecurity);
+    server.user = current.smtpUser;
+    server.password = password;
+    const QString from = current.mailFrom.isEmpty() ? QStringLiteral("kestro@localhost") : current.mailFrom;
+    const QByteArray message = NotifyMessage::mail(event, from, to, QDateTime::currentDateTime(), messageId);
+    const std::shared_ptr<std::atomic<bool>> cancel = closing;
+    mailWatcher.setFuture(QtConcurrent::run([server, from, to, message, cancel] {
+        return SmtpMailer::send(server, from, to, message, cancel.get());
+    }));
+}
+
+void Notifier::sendWebhook(const NotifyEvent &event, const QByteArray &siteAlarm)
+{
+    const WebhookMessage::Format format = WebhookMessage::formatFromText(current.webhookFormat);
+    QString url = current.webhookUrl;
+    // A bot token is a secret: the URL may name its place, and the password store holds it.
+    url.replace(QLatin1String("{token}"), secret);
+    QUrl target(url);
+    if (format == WebhookMessage::Format::DingTalk)
+        target = WebhookMessage::signedUrl(target, secret, QDateTime::currentMSecsSinceEpoch());
+    QNetworkRequest request(target);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setTransferTimeout(kWebhookTimeoutMs);
+    QNetworkReply *reply = web->post(request, WebhookMessage::body(format, event, siteAlarm, current.telegramChat));
+    connect(reply, &QNetworkReply::finished, this, [this, reply, format] {
+        reply->deleteLater();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const bool accepted = WebhookMessage::accepted(format, status, reply->readAll());
+        QString error;
+        if (!accepted)
+            error = reply->error() != QNetworkReply::NoError ? reply->errorString()
+                                                              : QStringLiteral("HTTP %1").arg(status);
+        finished(NotifyOutbox::Webhook, accepted, error);
+    });
+}
+
+void Notifier::finished(int channel, bool accepted, const QString &error)
+{
+    const size_t c = size_t(channel);
+    const Sending done = sending[c];
+    const QSqlDatabase connection = alarmJournal->database()->database();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    // Still busy while the journal is written, so its signal starts nothing meanwhile.
+    QString told;
+    if (accepted) {
+        NotifyOutbox::remove(connection, done.ids);
+        told = QString::fromUtf8(kSentTexts[c]) + done.text;
+        journal(kSentEvents[c], told);
+    } else if (now - done.createdMs >= kGiveUpMs) {
+        NotifyOutbox::remove(connection, done.ids);
+        told = tr("通知失败：%1（%2）").arg(done.text, error);
+        journal("notify_failed", told);
+    } else {
+        const qint64 delay = retryDelayMs(done.attempts, QRandomGenerator::global()->generateDouble() * 2 - 1,
+                                          firstRetryMs);
+        for (const qint64 id : done.ids)
+            NotifyOutbox::postpone(connection, id, now + delay, error);
+        restingUntil[c] = now + delay;
+        dueTimers[c].start(int(delay));
+    }
+    busy[c] = false;
+    if (!told.isEmpty())
+        emit delivered(channel, told);
+    pump(channel);
+}
+
+NotifyEvent Notifier::eventOf(const NotifyOutbox::Row &row) const
+{
+    NotifyEvent event;
+    event.station = stationName;
+    event.device = row.event.device;
+    if (event.device > 0 && deviceNames) {
+        const QPair<QString, QString> names = deviceNames(event.device);
+        event.name = names.first;
+        event.location = names.second;
+    }
+    event.kind = row.event.kind;
+    event.text = row.event.text;
+    event.value = row.event.value;
+    event.limit = row.event.limit;
+    event.time = QDateTime::fromMSecsSinceEpoch(row.event.epochMs);
+    if (row.escalation)
+        event.state = tr("未确认，已 %1 分钟").arg((row.createdMs - row.event.epochMs) / 60000);
+    return event;
+}
+
+NotifyEvent Notifier::summaryOf(const QVector<NotifyOutbox::Row> &rows, qint64 hourMs) const
+{
+    QStringList listed;
+    for (const NotifyOutbox::Row &row : rows)
+        listed << row.event.text + QLatin1Char(' ')
+                      + QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(row.event.epochMs), QStringLiteral("hh:mm:ss"));
+    NotifyEvent event;
+    event.station = stationName;
+    event.text = tr("另有 %1 条报警：").arg(rows.size()) + listed.join(QStringLiteral("；"));
+    event.time = QDateTime::fromMSecsSinceEpoch(hourMs);
+    return event;
+}
+
+int Notifier::sentThisHour(int channel, qint64 hourMs) const
+{
+    QSqlQuery query(alarmJournal->database()->database());
+    query.prepare(QStringLiteral("SELECT count(*) FROM alarm_journal WHERE device = 0 AND epoch_ms >= ?"
+                                 " AND event = ?"));
+    query.addBindValue(hourMs);
+    query.addBindValue(QLatin1String(kSentEvents[channel]));
+    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+}
+
+void Notifier::escalate(const QVector<ActiveAlarm> &alarms, const QDateTime &now)
+{
+    if (current.escalateMinutes <= 0 || !(current.mailOn() || current.webhookOn()))
+        return;
+    QSet<QPair<QString, qint64>> standing;
+    bool queued = false;
+    const QSqlDatabase connection = alarmJournal->database()->database();
+    for (const ActiveAlarm &alarm : alarms) {
+        const QPair<QString, qint64> key{alarm.text, alarm.since.toMSecsSinceEpoch()};
+        standing.insert(key);
+        if (alarm.state != QLatin1String("未确认") || escalated.contains(key)
+            || alarm.since.msecsTo(now) < qint64(current.escalateMinutes) * 60000)
+            continue;
+        escalated.insert(key);
+        QSqlQuery query(connection);
+        query.prepare(QStringLiteral("SELECT id FROM alarm_journal WHERE event = 'alarm' AND text = ?"
+                                     " AND epoch_ms >= ? ORDER BY id DESC LIMIT 1"));
+        query.addBindValue(alarm.text);
+        query.addBindValue(key.second - 1000);
+        if (!query.exec() || !query.next())
+            continue;
+        const qint64 journalId = query.value(0).toLongLong();
+        if (current.mailOn())
+            queued = NotifyOutbox::addEscalation(connection, journalId, NotifyOutbox::Mail, now.toMSecsSinceEpoch()) || queued;
+        if (current.webhookOn())
+            queued = NotifyOutbox::addEscalation(connection, journalId, NotifyOutbox::Webhook, now.toMSecsSinceEpoch()) || queued;
+    }
+    escalated.intersect(standing);
+    if (queued)
+        wake();
+}
+
+void Notifier::journal(const char *event, const QString &text)
+{
+    JournalEvent entry;
+    entry.event = QLatin1String(event);
+    entry.epochMs = QDateTime::currentMSecsSinceEpoch();
+    entry.timeText = clockText(entry.epochMs);
+    entry.text = text;
+    alarmJournal->append({entry});
+}
