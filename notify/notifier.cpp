@@ -275,7 +275,7 @@ void Notifier::escalate(const QVector<ActiveAlarm> &alarms, const QDateTime &now
     for (const ActiveAlarm &alarm : alarms) {
         const QPair<QString, qint64> key{alarm.text, alarm.since.toMSecsSinceEpoch()};
         standing.insert(key);
-        if (alarm.state != QLatin1String("未确认") || escalated.contains(key)
+        if (alarm.state != QStringLiteral("未确认") || escalated.contains(key)
             || alarm.since.msecsTo(now) < qint64(current.escalateMinutes) * 60000)
             continue;
         escalated.insert(key);
@@ -287,10 +287,11 @@ void Notifier::escalate(const QVector<ActiveAlarm> &alarms, const QDateTime &now
         if (!query.exec() || !query.next())
             continue;
         const qint64 journalId = query.value(0).toLongLong();
-        if (current.mailOn())
-            queued = NotifyOutbox::addEscalation(connection, journalId, NotifyOutbox::Mail, now.toMSecsSinceEpoch()) || queued;
-        if (current.webhookOn())
-            queued = NotifyOutbox::addEscalation(connection, journalId, NotifyOutbox::Webhook, now.toMSecsSinceEpoch()) || queued;
+        for (const int channel : {int(NotifyOutbox::Mail), int(NotifyOutbox::Webhook)})
+            if (channel == NotifyOutbox::Mail ? current.mailOn() : current.webhookOn())
+                queued = NotifyOutbox::addEscalation(connection, journalId, channel, now.toMSecsSinceEpoch(),
+                                                     QDateTime::currentMSecsSinceEpoch())
+                         || queued;
     }
     escalated.intersect(standing);
     if (queued)

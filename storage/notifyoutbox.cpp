@@ -55,12 +55,13 @@ bool NotifyOutbox::addFrom(const QSqlDatabase &db, qint64 firstJournalId, const 
     return true;
 }
 
-bool NotifyOutbox::addEscalation(const QSqlDatabase &db, qint64 journalId, int channel, qint64 nowMs)
+bool NotifyOutbox::addEscalation(const QSqlDatabase &db, qint64 journalId, int channel, qint64 createdMs,
+                                 qint64 dueMs)
 {
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral("INSERT INTO notify_outbox (journal_id, channel, purpose, created_ms,"
                                   " due_ms) VALUES (?, ?, 'escalation', ?, ?)"));
-    for (const QVariant &value : {QVariant(journalId), QVariant(channel), QVariant(nowMs), QVariant(nowMs)})
+    for (const QVariant &value : {QVariant(journalId), QVariant(channel), QVariant(createdMs), QVariant(dueMs)})
         insert.addBindValue(value);
     return insert.exec();
 }

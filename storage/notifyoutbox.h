@@ -43,8 +43,9 @@ public:
     // failure when that cannot be done.
     static bool addFrom(const QSqlDatabase &db, qint64 firstJournalId, const NotifyPolicy &policy,
                         qint64 nowMs, QSqlError *failure);
-    // An alarm sent again because nobody acknowledged it.
-    static bool addEscalation(const QSqlDatabase &db, qint64 journalId, int channel, qint64 nowMs);
+    // An alarm sent again because nobody acknowledged it by createdMs; due at once.
+    static bool addEscalation(const QSqlDatabase &db, qint64 journalId, int channel, qint64 createdMs,
+                              qint64 dueMs);
 
     // The channel's first row in journal order due by nowMs and not held back in an hour's
     // summary: a message tried again keeps its place.

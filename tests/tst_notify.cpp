@@ -230,6 +230,23 @@ void tst_notify::queuedWithTheJournalSentOnceAndFoldedPastTheCap()
     QTRY_COMPARE(databaseRows(dir.path(), "SELECT count(*) FROM notify_outbox"), QStringList("0"));
     QVERIFY(fileBytes(dir.filePath("mail/3.txt")).contains("另有 1 条报警：7温度异常 "));
     QCOMPARE(databaseRows(dir.path(), sent).size(), 6);
+
+    // Nobody acknowledged device 6's alarm for the escalation time: sent again once, so marked.
+    settings.hourlyCap = 20;
+    settings.escalateMinutes = 30;
+    settings.escalateTo = QStringList{"chief@site.example"};
+    notifier.configure(settings, {}, {}, "站1", {});
+    const QDateTime raised = QDateTime::fromMSecsSinceEpoch(
+        databaseRows(dir.path(), "SELECT epoch_ms FROM alarm_journal WHERE text = '6温度异常'").value(0).toLongLong());
+    const QVector<ActiveAlarm> standing{{6, 1, "6温度异常", "未确认", raised, 1, {}}};
+    for (int minute : {29, 31, 32})
+        notifier.escalate(standing, raised.addSecs(60 * minute));
+    QTRY_VERIFY(QFile::exists(dir.filePath("mail/4.txt")));
+    QTRY_COMPARE(databaseRows(dir.path(), "SELECT count(*) FROM notify_outbox"), QStringList("0"));
+    const QByteArray escalation = fileBytes(dir.filePath("mail/4.txt"));
+    QVERIFY2(escalation.startsWith("kestro@localhost\nchief@site.example\n[站1] 6温度异常\n")
+                 && escalation.contains(" 未确认，已 31 分钟\n"), escalation.constData());
+    QVERIFY(!QFile::exists(dir.filePath("mail/5.txt")));
 }
 
 void tst_notify::mailReachesARealServer_data()
