@@ -9,6 +9,8 @@
 #include "monitor/devicemodel.h"
 #include "monitor/pollingcycle.h"
 #include "monitor/thresholdrange.h"
+#include "notify/notifier.h"
+#include "notify/notifysettings.h"
 #include "serial/concentratorlink.h"
 #include "serial/pollingpace.h"
 #include "site/passwordstore.h"
@@ -112,6 +114,7 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
 Station::~Station()
 {
     // Whatever writes the database goes before it; the journal writes its backlog as it goes.
+    delete notify;
     delete site;
     delete handling;
     delete alarmJournal;
@@ -138,6 +141,7 @@ void Station::start()
     if (!soleInstance)
         return;
     startSiteLink();
+    startNotifier();
     // Once the window is up: a week's backfill keeps a core busy for a second or two.
     QTimer::singleShot(2000, archive, [this]() { archive->start(QDateTime::currentDateTime()); });
 }
@@ -154,7 +158,10 @@ void Station::timerEvent(QTimerEvent *event)
     } else if (id == evaluationTimer.timerId()) {
         evaluationTick();
     } else if (id == historyTimer.timerId()) {
-        recordHistoryAt(QDateTime::currentDateTime());
+        const QDateTime now = QDateTime::currentDateTime();
+        recordHistoryAt(now);
+        if (notify)
+            notify->escalate(handling->activeAlarms(), now);
     }
 }
 
@@ -387,6 +394,17 @@ void Station::startSiteLink()
                         publishLink();
                     });
     sitePassword->read();
+}
+
+void Station::startNotifier()
+{
+    const NotifySettings settings = NotifySettings::load();
+    notify = new Notifier(alarmJournal, this);
+    // The site's station name is the station's name for people too.
+    notify->configure(settings, QString(), QString(), SiteSettings::load().station, [this](int device) {
+        return qMakePair(deviceModel->setting(DeviceModel::Name, device),
+                         deviceModel->setting(DeviceModel::Location, device));
+    });
 }
 
 void Station::publishLink()

@@ -19,6 +19,7 @@ class AlarmJournal;
 class ArchiveUpdater;
 class ConcentratorLink;
 class DeviceModel;
+class Notifier;
 class PasswordStore;
 class PollingCycle;
 class QLockFile;
@@ -57,6 +58,8 @@ public:
     SiteLink *siteLink() const { return site; }
     // None on a second station, which must not write the archive.
     ArchiveUpdater *archiveUpdater() const { return archive; }
+    // E-mail and webhooks; none on a second station, which must not send them twice.
+    Notifier *notifier() const { return notify; }
     StationFaults *faults() const { return stationFaults; }
     const AlarmDetector &alarms() const { return alarmState; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
@@ -134,6 +137,7 @@ private:
     void forgetRuleAlarms();
     void showDatabaseFaults();
     void startSiteLink();
+    void startNotifier();
     void publishLink();
     void publishAlarms();
     void publishDevices();
@@ -154,6 +158,7 @@ private:
     SiteLink *site = nullptr;
     PasswordStore *sitePassword = nullptr;
     ArchiveUpdater *archive = nullptr;
+    Notifier *notify = nullptr;
 
     QBasicTimer clockTimer;
     QBasicTimer pollTimer;
