@@ -7,7 +7,7 @@
 
 namespace {
 
-const char kGroup[] = "notify";
+const char kNotifyGroup[] = "notify";
 
 } // namespace
 
@@ -29,7 +29,7 @@ NotifySettings NotifySettings::load()
 {
     const auto opened = StationSettings::open();
     QSettings &store = *opened;
-    store.beginGroup(QLatin1String(kGroup));
+    store.beginGroup(QLatin1String(kNotifyGroup));
     auto text = [&store](const char *key, const QString &fallback = QString()) {
         return store.value(QLatin1String(key), fallback).toString().trimmed();
     };
@@ -80,7 +80,7 @@ bool NotifySettings::save(QString *problem) const
         {"webhook_format", webhookFormat},
         {"telegram_chat", telegramChat}};
     const auto store = StationSettings::open();
-    store->beginGroup(QLatin1String(kGroup));
+    store->beginGroup(QLatin1String(kNotifyGroup));
     QVector<QVariant> before;
     for (const auto &value : values) {
         before << store->value(QLatin1String(value.first));
