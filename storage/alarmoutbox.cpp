@@ -43,19 +43,8 @@ bool AlarmOutbox::remove(const QSqlDatabase &db, qint64 journalId)
 
 bool AlarmOutbox::remove(const QSqlDatabase &db, const QVector<qint64> &journalIds)
 {
-    if (journalIds.isEmpty())
-        return true;
-    QSqlQuery remove(db);
-    QSqlError failure;
-    bool done = remove.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    done = done && remove.prepare(QStringLiteral("DELETE FROM alarm_outbox WHERE journal_id = ?"));
-    for (int k = 0; done && k < journalIds.size(); ++k) {
-        remove.bindValue(0, journalIds.at(k));
-        done = remove.exec();
-    }
-    failure = remove.lastError();
-    remove.finish();
-    return StationDatabase::finishTransaction(db, done, &failure);
+    return StationDatabase::runForEach(
+        db, QStringLiteral("DELETE FROM alarm_outbox WHERE journal_id = ?"), journalIds);
 }
 
 int AlarmOutbox::count(const QSqlDatabase &db)

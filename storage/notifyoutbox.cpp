@@ -126,19 +126,7 @@ bool NotifyOutbox::postpone(const QSqlDatabase &db, qint64 id, qint64 dueMs, con
 
 bool NotifyOutbox::remove(const QSqlDatabase &db, const QVector<qint64> &ids)
 {
-    if (ids.isEmpty())
-        return true;
-    QSqlQuery remove(db);
-    QSqlError failure;
-    bool done = remove.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    done = done && remove.prepare(QStringLiteral("DELETE FROM notify_outbox WHERE id = ?"));
-    for (int k = 0; done && k < ids.size(); ++k) {
-        remove.bindValue(0, ids.at(k));
-        done = remove.exec();
-    }
-    failure = remove.lastError();
-    remove.finish();
-    return StationDatabase::finishTransaction(db, done, &failure);
+    return StationDatabase::runForEach(db, QStringLiteral("DELETE FROM notify_outbox WHERE id = ?"), ids);
 }
 
 int NotifyOutbox::count(const QSqlDatabase &db)

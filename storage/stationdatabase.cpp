@@ -174,6 +174,22 @@ bool StationDatabase::finishTransaction(const QSqlDatabase &connection, bool don
     return done;
 }
 
+bool StationDatabase::runForEach(const QSqlDatabase &connection, const QString &statement,
+                                 const QVector<qint64> &keys)
+{
+    if (keys.isEmpty())
+        return true;
+    QSqlQuery query(connection);
+    bool done = query.exec(QStringLiteral("BEGIN IMMEDIATE")) && query.prepare(statement);
+    for (int k = 0; done && k < keys.size(); ++k) {
+        query.bindValue(0, keys.at(k));
+        done = query.exec();
+    }
+    QSqlError failure = query.lastError();
+    query.finish();
+    return finishTransaction(connection, done, &failure);
+}
+
 bool StationDatabase::isCorruption(int resultCode)
 {
     return resultCode == kSqliteCorrupt || resultCode == kSqliteNotADatabase;

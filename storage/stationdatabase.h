@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVector>
 #include <QVariant>
 
 class QSqlError;
@@ -41,6 +42,9 @@ public:
     // drops SQLite's result code), else rolls back, so nothing half-written stays. False,
     // with *failure updated, when it did not commit.
     static bool finishTransaction(const QSqlDatabase &connection, bool done, QSqlError *failure);
+    // Runs `statement` (one "?" for the key) once per key, all in one transaction.
+    static bool runForEach(const QSqlDatabase &connection, const QString &statement,
+                           const QVector<qint64> &keys);
     static bool isCorruption(int resultCode);
     // For a data folder named on the command line: opens its database, as the alarm journal
     // will. Needs the application object (Qt's SQLite driver is a plugin). Empty when it
