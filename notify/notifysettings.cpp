@@ -97,13 +97,3 @@ bool NotifySettings::save(QString *problem) const
     }
     return false;
 }
-
-bool NotifySettings::operator==(const NotifySettings &other) const
-{
-    return enabled == other.enabled && minLevel == other.minLevel && recoveries == other.recoveries
-           && escalateMinutes == other.escalateMinutes && escalateTo == other.escalateTo
-           && hourlyCap == other.hourlyCap && smtpHost == other.smtpHost && smtpPort == other.smtpPort
-           && smtpSecurity == other.smtpSecurity && smtpUser == other.smtpUser
-           && mailFrom == other.mailFrom && mailTo == other.mailTo && webhookUrl == other.webhookUrl
-           && webhookFormat == other.webhookFormat && telegramChat == other.telegramChat;
-}

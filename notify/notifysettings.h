@@ -34,6 +34,4 @@ struct NotifySettings
     static int defaultPort(const QString &security);
     // "a@x; b@y;" → {"a@x", "b@y"}
     static QStringList addresses(const QString &text);
-
-    bool operator==(const NotifySettings &other) const;
 };
