@@ -14,6 +14,7 @@
 #include "monitor/threshold.h"
 #include "navigation/dialog.h"
 #include "navigation/pagenavigation.h"
+#include "notify/notifydialog.h"
 #include "rules/alarmrulesdialog.h"
 #include "serial/concentratorlink.h"
 #include "serial/linkmemory.h"
@@ -73,7 +74,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &dataDirectory,
     connect(alarmDialog, &Alarm::rulesRequested, this, &MainWindow::openRulesDialog);
 
     setUpAlarms();
-    setUpSiteDialog();
+    setUpCornerDialogs();
     Chart_Init();
     historyPage = new HistoryPageController(
         {ui->history_table, ui->History_id, ui->dateTime_head, ui->dateTime_tail,
@@ -148,7 +149,7 @@ void MainWindow::showJudgement()
         ui->alarm_record->setStyleSheet(style);
 }
 
-void MainWindow::setUpSiteDialog()
+void MainWindow::setUpCornerDialogs()
 {
     SiteLink *site = core->siteLink();
     // Made at its first opening: most stations never open it, and start-up stays short.
@@ -160,6 +161,13 @@ void MainWindow::setUpSiteDialog()
         }
         siteDialog->showState(site->statusText());
         siteDialog->exec();
+    });
+    connect(ui->notify_button, &QPushButton::clicked, this, [this]() {
+        if (!notifyDialog) {
+            notifyDialog = new NotifyDialog(this);
+            connect(notifyDialog, &NotifyDialog::settingsApplied, core, &Station::applyNotifySettings);
+        }
+        notifyDialog->exec();
     });
 }
 

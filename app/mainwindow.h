@@ -15,6 +15,7 @@ class Dialog;
 class HistoryPageController;
 class MainWindowForm;
 class PanelFields;
+class NotifyDialog;
 class SiteDialog;
 class StationStatusBar;
 class Serial_port;
@@ -117,7 +118,7 @@ private:
     void enterQueryView(QWidget *pageWidget);
     void returnToDeviceView();
     void setUpAlarms();
-    void setUpSiteDialog();
+    void setUpCornerDialogs();
     void setUpTrends();
     void setUpAutostart();
     void showJudgement();
@@ -140,6 +141,7 @@ private:
     Serial_port *serialPortDialog = nullptr;
     AlarmSound *sound = nullptr;
     SiteDialog *siteDialog = nullptr;
+    NotifyDialog *notifyDialog = nullptr;
     AlarmRulesDialog *rulesDialog = nullptr;
     int currentPage = 0;
     QStringList autostartArguments;

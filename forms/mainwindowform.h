@@ -90,6 +90,7 @@ public:
     QPushButton *trend_button = nullptr;
     QCheckBox *autostart_check = nullptr;
     QPushButton *rules_button = nullptr;
+    QPushButton *notify_button = nullptr;
     QPushButton *Device_selection = nullptr;
     QPushButton *next_pageButton = nullptr;
     QPushButton *previous_pageButton = nullptr;

@@ -1,24 +1,19 @@
 #include "notify/notifier.h"
 
 #include "notify/notifymessage.h"
-#include "notify/webhookmessage.h"
+#include "notify/notifysender.h"
 #include "site/sitemessages.h"
 #include "storage/alarmjournal.h"
 #include "storage/stationdatabase.h"
 
 #include <QLocale>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QVariant>
-#include <QtConcurrent>
 
 namespace {
 
 constexpr qint64 kHourMs = 3600 * 1000;
-constexpr int kWebhookTimeoutMs = 20000;
 const char *const kSentEvents[] = {"mailed", "posted"};
 const char *const kSentTexts[] = {"邮件已发送：", "推送已发送："};
 
@@ -38,35 +33,41 @@ QString clockText(qint64 epochMs)
 } // namespace
 
 Notifier::Notifier(AlarmJournal *journal, QObject *parent)
-    : QObject(parent), alarmJournal(journal), web(new QNetworkAccessManager(this))
+    : QObject(parent), alarmJournal(journal), channels(new NotifySender(this))
 {
     for (int channel = 0; channel < 2; ++channel) {
         dueTimers[size_t(channel)].setSingleShot(true);
         connect(&dueTimers[size_t(channel)], &QTimer::timeout, this, [this, channel] { pump(channel); });
     }
     connect(alarmJournal, &AlarmJournal::written, this, &Notifier::wake);
-    connect(&mailWatcher, &QFutureWatcher<SmtpMailer::Result>::finished, this, [this] {
-        const SmtpMailer::Result result = mailWatcher.result();
-        finished(NotifyOutbox::Mail, result.accepted, result.error);
-    });
+    // A mail still in flight when the station closes stays queued for the next start.
+    connect(channels, &NotifySender::finished, this, &Notifier::finished);
 }
 
-Notifier::~Notifier()
-{
-    // A mail in flight ends at once; its row stays queued for the next start.
-    closing->store(true);
-    mailWatcher.waitForFinished();
-}
-
-void Notifier::configure(const NotifySettings &settings, const QString &smtpPassword,
-                         const QString &webhookSecret, const QString &station, const DeviceNames &names)
+void Notifier::configure(const NotifySettings &settings, const QString &station, const DeviceNames &names)
 {
     current = settings;
-    password = smtpPassword;
-    secret = webhookSecret;
     stationName = station;
     deviceNames = names;
+    channels->setSettings(current, password, secret);
+    if (!current.mailOn())
+        setProblem(NotifyOutbox::Mail, QString());
+    if (!current.webhookOn())
+        setProblem(NotifyOutbox::Webhook, QString());
     alarmJournal->setNotifyPolicy({settings.mailOn(), settings.webhookOn(), settings.minLevel, settings.recoveries});
+    wake();
+}
+
+void Notifier::setSecrets(const QString &smtpPassword, const QString &webhookSecret)
+{
+    password = smtpPassword;
+    secret = webhookSecret;
+    // What a station stopped or killed meanwhile left is tried at once: the pause it waited
+    // out was its old server's, and the fault may have gone with the restart.
+    if (!secretsRead && alarmJournal->database()->open())
+        NotifyOutbox::bringForward(alarmJournal->database()->database(), QDateTime::currentMSecsSinceEpoch());
+    secretsRead = true;
+    channels->setSettings(current, password, secret);
     wake();
 }
 
@@ -86,7 +87,7 @@ void Notifier::pump(int channel)
 {
     const size_t c = size_t(channel);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (busy[c] || !(channel == NotifyOutbox::Mail ? current.mailOn() : current.webhookOn()))
+    if (busy[c] || !secretsRead || !(channel == NotifyOutbox::Mail ? current.mailOn() : current.webhookOn()))
         return;
     if (now < restingUntil[c]) {
         // A coarse timer may wake a little early.
@@ -114,9 +115,9 @@ void Notifier::pump(int channel)
         sending[c] = summary;
         busy[c] = true;
         if (channel == NotifyOutbox::Mail)
-            sendMail(event, current.mailTo, QStringLiteral("kestro-summary-%1@kestro").arg(held.first().id));
+            channels->sendMail(event, current.mailTo, QStringLiteral("kestro-summary-%1@kestro").arg(held.first().id));
         else
-            sendWebhook(event, QByteArray());
+            channels->sendWebhook(event, QByteArray());
         return;
     }
 
@@ -138,9 +139,9 @@ void Notifier::pump(int channel)
     busy[c] = true;
     if (channel == NotifyOutbox::Mail) {
         const QStringList to = row.escalation && !current.escalateTo.isEmpty() ? current.escalateTo : current.mailTo;
-        sendMail(event, to, QStringLiteral("kestro-%1-%2@kestro").arg(row.journalId).arg(row.id));
+        channels->sendMail(event, to, QStringLiteral("kestro-%1-%2@kestro").arg(row.journalId).arg(row.id));
     } else {
-        sendWebhook(event, SiteMessages::alarm(stationName, row.journalId, row.event));
+        channels->sendWebhook(event, SiteMessages::alarm(stationName, row.journalId, row.event));
     }
 }
 
@@ -151,47 +152,6 @@ void Notifier::schedule(int channel, qint64 nowMs)
         dueTimers[size_t(channel)].start(int(qBound<qint64>(0, due - nowMs, kHourMs)));
 }
 
-void Notifier::sendMail(const NotifyEvent &event, const QStringList &to, const QString &messageId)
-{
-    SmtpMailer::Server server;
-    server.host = current.smtpHost;
-    server.port = current.smtpPort;
-    server.security = SmtpMailer::securityFromText(current.smtpSecurity);
-    server.user = current.smtpUser;
-    server.password = password;
-    const QString from = current.mailFrom.isEmpty() ? QStringLiteral("kestro@localhost") : current.mailFrom;
-    const QByteArray message = NotifyMessage::mail(event, from, to, QDateTime::currentDateTime(), messageId);
-    const std::shared_ptr<std::atomic<bool>> cancel = closing;
-    mailWatcher.setFuture(QtConcurrent::run([server, from, to, message, cancel] {
-        return SmtpMailer::send(server, from, to, message, cancel.get());
-    }));
-}
-
-void Notifier::sendWebhook(const NotifyEvent &event, const QByteArray &siteAlarm)
-{
-    const WebhookMessage::Format format = WebhookMessage::formatFromText(current.webhookFormat);
-    QString url = current.webhookUrl;
-    // A bot token is a secret: the URL may name its place, and the password store holds it.
-    url.replace(QLatin1String("{token}"), secret);
-    QUrl target(url);
-    if (format == WebhookMessage::Format::DingTalk)
-        target = WebhookMessage::signedUrl(target, secret, QDateTime::currentMSecsSinceEpoch());
-    QNetworkRequest request(target);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setTransferTimeout(kWebhookTimeoutMs);
-    QNetworkReply *reply = web->post(request, WebhookMessage::body(format, event, siteAlarm, current.telegramChat));
-    connect(reply, &QNetworkReply::finished, this, [this, reply, format] {
-        reply->deleteLater();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const bool accepted = WebhookMessage::accepted(format, status, reply->readAll());
-        QString error;
-        if (!accepted)
-            error = reply->error() != QNetworkReply::NoError ? reply->errorString()
-                                                              : QStringLiteral("HTTP %1").arg(status);
-        finished(NotifyOutbox::Webhook, accepted, error);
-    });
-}
-
 void Notifier::finished(int channel, bool accepted, const QString &error)
 {
     const size_t c = size_t(channel);
@@ -200,6 +160,7 @@ void Notifier::finished(int channel, bool accepted, const QString &error)
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     // Still busy while the journal is written, so its signal starts nothing meanwhile.
     QString told;
+    setProblem(channel, accepted ? QString() : error);
     if (accepted) {
         NotifyOutbox::remove(connection, done.ids);
         told = QString::fromUtf8(kSentTexts[c]) + done.text;
@@ -296,6 +257,21 @@ void Notifier::escalate(const QVector<ActiveAlarm> &alarms, const QDateTime &now
     escalated.intersect(standing);
     if (queued)
         wake();
+}
+
+void Notifier::setProblem(int channel, const QString &text)
+{
+    const QString before = problems[0] + problems[1];
+    problems[size_t(channel)] = text.isEmpty() ? QString()
+                                : channel == NotifyOutbox::Mail ? tr("邮件通知未能发出（%1），稍后重试").arg(text)
+                                                                : tr("推送通知未能发出（%1），稍后重试").arg(text);
+    if (problems[0] + problems[1] != before) {
+        QStringList both;
+        for (const QString &problem : problems)
+            if (!problem.isEmpty())
+                both << problem;
+        emit problemChanged(both.join(QStringLiteral("；")));
+    }
 }
 
 void Notifier::journal(const char *event, const QString &text)

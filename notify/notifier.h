@@ -3,23 +3,18 @@
 #include "core/activealarm.h"
 #include "notify/notifymessage.h"
 #include "notify/notifysettings.h"
-#include "notify/smtpmailer.h"
 #include "storage/notifyoutbox.h"
 
 #include <QDateTime>
-#include <QFutureWatcher>
 #include <QObject>
 #include <QPair>
 #include <QSet>
 #include <QTimer>
 #include <array>
-#include <atomic>
 #include <functional>
-#include <memory>
 
 class AlarmJournal;
-class QNetworkAccessManager;
-class QNetworkReply;
+class NotifySender;
 
 // Tells people of alarms by e-mail and webhook, from the NotifyOutbox the journal fills: one
 // message at a time per channel, sent off the GUI thread (the mail on a worker, the webhook by
@@ -37,11 +32,12 @@ public:
     static constexpr qint64 kGiveUpMs = 24 * 3600 * 1000;
 
     explicit Notifier(AlarmJournal *journal, QObject *parent = nullptr);
-    ~Notifier() override;
 
     // In force at once: the journal queues by these settings from its next write.
-    void configure(const NotifySettings &settings, const QString &smtpPassword,
-                   const QString &webhookSecret, const QString &station, const DeviceNames &names);
+    void configure(const NotifySettings &settings, const QString &station, const DeviceNames &names);
+    // Nothing is sent before the first call: the secrets are read in their store's own time,
+    // and a message tried without them would only be refused.
+    void setSecrets(const QString &smtpPassword, const QString &webhookSecret);
     const NotifySettings &settings() const { return current; }
 
     // The alarms open and awaiting acknowledgement now; one unacknowledged for the escalation
@@ -53,10 +49,13 @@ public:
     static qint64 retryDelayMs(int attempts, double jitter, qint64 firstMs = 30000);
     // For tests that cannot wait half a minute.
     void setFirstRetryPause(qint64 ms) { firstRetryMs = ms; }
+    NotifySender *sender() const { return channels; }
 
 signals:
     // A message its channel took, or gave up on: what the journal was told.
     void delivered(int channel, const QString &journalText);
+    // Why a channel's last try failed, for the status bar; empty once both deliver again.
+    void problemChanged(const QString &text);
 
 private:
     struct Sending
@@ -69,19 +68,20 @@ private:
 
     void wake();
     void pump(int channel);
-    void sendMail(const NotifyEvent &event, const QStringList &to, const QString &messageId);
-    void sendWebhook(const NotifyEvent &event, const QByteArray &siteAlarm);
     void finished(int channel, bool accepted, const QString &error);
     NotifyEvent eventOf(const NotifyOutbox::Row &row) const;
     NotifyEvent summaryOf(const QVector<NotifyOutbox::Row> &rows, qint64 hourMs) const;
     int sentThisHour(int channel, qint64 hourMs) const;
     void schedule(int channel, qint64 nowMs);
     void journal(const char *event, const QString &text);
+    void setProblem(int channel, const QString &text);
 
     AlarmJournal *alarmJournal;
     NotifySettings current;
+    NotifySender *channels;
     QString password;
     QString secret;
+    bool secretsRead = false;
     QString stationName;
     DeviceNames deviceNames;
     std::array<bool, 2> busy{};
@@ -90,10 +90,8 @@ private:
     // After a failure the channel rests until then, so a dead server is not asked again at
     // once for the next message either.
     std::array<qint64, 2> restingUntil{};
+    std::array<QString, 2> problems;
     qint64 firstRetryMs = 30000;
-    QFutureWatcher<SmtpMailer::Result> mailWatcher;
-    std::shared_ptr<std::atomic<bool>> closing = std::make_shared<std::atomic<bool>>(false);
-    QNetworkAccessManager *web = nullptr;
     // Alarms already escalated, by text and start: once each.
     QSet<QPair<QString, qint64>> escalated;
 };

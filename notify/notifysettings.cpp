@@ -2,12 +2,28 @@
 
 #include "config/stationsettings.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QPair>
+#include <QUrl>
 #include <QVector>
 
 namespace {
 
 const char kNotifyGroup[] = "notify";
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("NotifySettings", text);
+}
+
+// Enough to catch a slip of the keyboard; the server judges the rest.
+bool looksLikeAddress(const QString &address)
+{
+    const int at = address.indexOf(QLatin1Char('@'));
+    return at > 0 && at == address.lastIndexOf(QLatin1Char('@')) && at < address.size() - 1
+           && !address.contains(QLatin1Char(' ')) && !address.contains(QLatin1Char(','));
+}
 
 } // namespace
 
@@ -23,6 +39,50 @@ QStringList NotifySettings::addresses(const QString &text)
         if (!address.trimmed().isEmpty())
             list << address.trimmed();
     return list;
+}
+
+QString NotifySettings::mailProblem() const
+{
+    const QStringList addressLists[] = {mailTo, escalateTo, mailFrom.isEmpty() ? QStringList() : QStringList(mailFrom)};
+    for (const QStringList &list : addressLists)
+        for (const QString &address : list)
+            if (!looksLikeAddress(address))
+                return tr("邮件地址有误：%1").arg(address);
+    if (!smtpHost.isEmpty() && mailTo.isEmpty())
+        return tr("请填写收件人");
+    if (smtpHost.isEmpty() && !mailTo.isEmpty())
+        return tr("请填写 SMTP 主机");
+    return caProblem();
+}
+
+QString NotifySettings::webhookProblem() const
+{
+    if (!webhookUrl.isEmpty()) {
+        const QUrl url(webhookUrl);
+        if (!url.isValid() || url.host().isEmpty()
+            || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+            return tr("推送地址须以 https:// 或 http:// 开头");
+        if (webhookFormat == QLatin1String("telegram") && telegramChat.isEmpty())
+            return tr("Telegram 推送需要填写 chat");
+    }
+    return caProblem();
+}
+
+QString NotifySettings::caProblem() const
+{
+    if (!caFile.isEmpty() && !QFileInfo(caFile).isFile())
+        return tr("CA 文件不存在：%1").arg(caFile);
+    return QString();
+}
+
+QString NotifySettings::problem() const
+{
+    const QString channels = mailProblem().isEmpty() ? webhookProblem() : mailProblem();
+    if (!channels.isEmpty())
+        return channels;
+    if (enabled && smtpHost.isEmpty() && webhookUrl.isEmpty())
+        return tr("启用报警通知需要填写邮件服务器和收件人，或推送地址");
+    return QString();
 }
 
 NotifySettings NotifySettings::load()
@@ -58,6 +118,7 @@ NotifySettings NotifySettings::load()
     settings.webhookUrl = text("webhook_url");
     settings.webhookFormat = text("webhook_format", QStringLiteral("generic"));
     settings.telegramChat = text("telegram_chat");
+    settings.caFile = text("ca_file");
     return settings;
 }
 
@@ -78,7 +139,8 @@ bool NotifySettings::save(QString *problem) const
         {"mail_to", mailTo.join(QLatin1Char(';'))},
         {"webhook_url", webhookUrl},
         {"webhook_format", webhookFormat},
-        {"telegram_chat", telegramChat}};
+        {"telegram_chat", telegramChat},
+        {"ca_file", caFile}};
     const auto store = StationSettings::open();
     store->beginGroup(QLatin1String(kNotifyGroup));
     QVector<QVariant> before;

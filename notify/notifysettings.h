@@ -22,9 +22,16 @@ struct NotifySettings
     QString webhookUrl;          // no webhook while empty
     QString webhookFormat = QStringLiteral("generic"); // "generic", "wecom", "dingtalk", "telegram"
     QString telegramChat;
+    QString caFile;              // a site's own authority, trusted besides the system's
 
     bool mailOn() const { return enabled && !smtpHost.isEmpty() && !mailTo.isEmpty(); }
     bool webhookOn() const { return enabled && !webhookUrl.isEmpty(); }
+
+    // What is missing or wrong, in the operator's words; empty when they can be saved.
+    QString problem() const;
+    // The same for one channel's own keys alone, as its test message needs them.
+    QString mailProblem() const;
+    QString webhookProblem() const;
 
     static NotifySettings load();
     // False, with the operator's text in *problem, when they could not be written: the
@@ -32,6 +39,7 @@ struct NotifySettings
     bool save(QString *problem = nullptr) const;
 
     static int defaultPort(const QString &security);
+    QString caProblem() const;
     // "a@x; b@y;" → {"a@x", "b@y"}
     static QStringList addresses(const QString &text);
 };

@@ -25,8 +25,6 @@
 namespace {
 
 const char kService[] = "Kestro station";
-const char kKey[] = "site";
-const char kFileName[] = "site-password";
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
@@ -68,8 +66,8 @@ bool prepareOwnerOnly(const QString &path, QString *error)
 
 } // namespace
 
-PasswordStore::PasswordStore(QObject *parent)
-    : QObject(parent), place(secretStoreRuns() ? SecretStore : UserFile)
+PasswordStore::PasswordStore(QObject *parent, const QString &name)
+    : QObject(parent), entry(name), place(secretStoreRuns() ? SecretStore : UserFile)
 {
 }
 
@@ -115,9 +113,9 @@ QString PasswordStore::whereText() const
     return tr("密码保存在仅本用户可读的文件：%1").arg(QDir::toNativeSeparators(userFilePath()));
 }
 
-QString PasswordStore::userFilePath()
+QString PasswordStore::userFilePath() const
 {
-    return QFileInfo(StationSettings::open()->fileName()).dir().filePath(QLatin1String(kFileName));
+    return QFileInfo(StationSettings::open()->fileName()).dir().filePath(entry + QLatin1String("-password"));
 }
 
 void PasswordStore::read()
@@ -140,7 +138,7 @@ void PasswordStore::write(const QString &password)
 void PasswordStore::readSecret()
 {
     auto *job = new QKeychain::ReadPasswordJob(QLatin1String(kService), this);
-    job->setKey(QLatin1String(kKey));
+    job->setKey(entry);
     connect(job, &QKeychain::Job::finished, this, [this, job] {
         switch (job->error()) {
         case QKeychain::NoError:
@@ -165,7 +163,7 @@ void PasswordStore::readSecret()
 void PasswordStore::writeSecret(const QString &password)
 {
     auto *job = new QKeychain::WritePasswordJob(QLatin1String(kService), this);
-    job->setKey(QLatin1String(kKey));
+    job->setKey(entry);
     job->setTextData(password);
     connect(job, &QKeychain::Job::finished, this, [this, job, password] {
         switch (job->error()) {

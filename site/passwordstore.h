@@ -3,9 +3,10 @@
 #include <QObject>
 #include <QString>
 
-// The site broker's password, kept out of the plain settings: in the desktop's secret store
-// where one runs, otherwise in a file only this user can read. Both ways answer by signal,
-// never before the call returns, so callers see one behaviour.
+// A password kept out of the plain settings: in the desktop's secret store where one runs,
+// otherwise in a file only this user can read. Each has a name of its own ("site" for the site
+// broker's). Both ways answer by signal, never before the call returns, so callers see one
+// behaviour.
 class PasswordStore : public QObject
 {
     Q_OBJECT
@@ -13,7 +14,7 @@ class PasswordStore : public QObject
 public:
     enum Where { SecretStore, UserFile };
 
-    explicit PasswordStore(QObject *parent = nullptr);
+    explicit PasswordStore(QObject *parent = nullptr, const QString &entry = QStringLiteral("site"));
 
     Where where() const;
     // For the dialog: "密码保存在桌面密钥库" or "密码保存在仅本用户可读的文件：<path>".
@@ -21,8 +22,8 @@ public:
     void read();                            // async; emits passwordRead
     void write(const QString &password);    // async; emits written
 
-    // "site-password" beside the station's settings file.
-    static QString userFilePath();
+    // "<entry>-password" beside the station's settings file.
+    QString userFilePath() const;
 
 signals:
     // Nothing stored yet reads as an empty password with no error.
@@ -39,5 +40,6 @@ private:
     void writeFile(const QString &password);
     void fallBackToFile();
 
+    QString entry;
     Where place;
 };

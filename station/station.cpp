@@ -10,6 +10,7 @@
 #include "monitor/pollingcycle.h"
 #include "monitor/thresholdrange.h"
 #include "notify/notifier.h"
+#include "notify/notifysecrets.h"
 #include "notify/notifysettings.h"
 #include "serial/concentratorlink.h"
 #include "serial/pollingpace.h"
@@ -398,13 +399,40 @@ void Station::startSiteLink()
 
 void Station::startNotifier()
 {
-    const NotifySettings settings = NotifySettings::load();
     notify = new Notifier(alarmJournal, this);
+    // Queued from the first pass on; sent once the secrets are read.
+    configureNotifier(NotifySettings::load());
+    connect(notify, &Notifier::problemChanged, this,
+            [this](const QString &problem) { stationFaults->set("notify", problem); });
+    auto *secrets = new NotifySecrets(this);
+    connect(secrets, &NotifySecrets::secretsRead, this,
+            [this, secrets](const QString &password, const QString &secret, const QString &error) {
+                secrets->deleteLater();
+                // Sent even so: the server's refusal then says the rest.
+                stationFaults->set("notify-secrets",
+                                   error.isEmpty() ? QString() : tr("报警通知密码未能读取：%1").arg(error));
+                notify->setSecrets(password, secret);
+            });
+    secrets->read();
+}
+
+void Station::configureNotifier(const NotifySettings &settings)
+{
     // The site's station name is the station's name for people too.
-    notify->configure(settings, QString(), QString(), SiteSettings::load().station, [this](int device) {
+    notify->configure(settings, SiteSettings::load().station, [this](int device) {
         return qMakePair(deviceModel->setting(DeviceModel::Name, device),
                          deviceModel->setting(DeviceModel::Location, device));
     });
+}
+
+void Station::applyNotifySettings(const NotifySettings &settings, const QString &smtpPassword,
+                                  const QString &webhookSecret)
+{
+    if (!notify)
+        return;
+    configureNotifier(settings);
+    stationFaults->set("notify-secrets", QString());
+    notify->setSecrets(smtpPassword, webhookSecret);
 }
 
 void Station::publishLink()

@@ -20,6 +20,7 @@ class ArchiveUpdater;
 class ConcentratorLink;
 class DeviceModel;
 class Notifier;
+struct NotifySettings;
 class PasswordStore;
 class PollingCycle;
 class QLockFile;
@@ -103,6 +104,9 @@ public:
                       float currentDeadband, int delaySeconds, QString *error);
     int acknowledge(const QVector<int> &rows);
     void silence();
+    // New notification settings and secrets, in force at once; nothing on a second station.
+    void applyNotifySettings(const NotifySettings &settings, const QString &smtpPassword,
+                             const QString &webhookSecret);
     // The alarm list was wiped: detection starts afresh.
     void clearAlarms();
 
@@ -138,6 +142,7 @@ private:
     void showDatabaseFaults();
     void startSiteLink();
     void startNotifier();
+    void configureNotifier(const NotifySettings &settings);
     void publishLink();
     void publishAlarms();
     void publishDevices();

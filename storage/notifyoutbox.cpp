@@ -124,6 +124,15 @@ bool NotifyOutbox::postpone(const QSqlDatabase &db, qint64 id, qint64 dueMs, con
     return update.exec();
 }
 
+bool NotifyOutbox::bringForward(const QSqlDatabase &db, qint64 nowMs)
+{
+    QSqlQuery update(db);
+    update.prepare(QStringLiteral("UPDATE notify_outbox SET due_ms = ? WHERE due_ms > ?"));
+    update.addBindValue(nowMs);
+    update.addBindValue(nowMs);
+    return update.exec();
+}
+
 bool NotifyOutbox::remove(const QSqlDatabase &db, const QVector<qint64> &ids)
 {
     return StationDatabase::runForEach(db, QStringLiteral("DELETE FROM notify_outbox WHERE id = ?"), ids);

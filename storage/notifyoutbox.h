@@ -57,6 +57,8 @@ public:
     // Holds a due row back for the summary at the end of the hour beginning at hourMs.
     static bool holdBack(const QSqlDatabase &db, qint64 id, qint64 hourMs);
     static bool postpone(const QSqlDatabase &db, qint64 id, qint64 dueMs, const QString &error);
+    // Every row waiting for a later try falls due at nowMs.
+    static bool bringForward(const QSqlDatabase &db, qint64 nowMs);
     static bool remove(const QSqlDatabase &db, const QVector<qint64> &ids);
     // -1 when it cannot be read.
     static int count(const QSqlDatabase &db);

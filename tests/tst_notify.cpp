@@ -1,19 +1,29 @@
-// Notifications: the words of a message, and e-mail handed to a real SMTP server on loopback,
-// in the clear and under STARTTLS with a login; what arrived is read back by another mail
-// implementation (Python's email package in the server).
+// Notifications: the words of a message, and messages handed to real SMTP and HTTPS servers on
+// loopback; what arrived is read back by other implementations (Python's email and http
+// packages in the servers). Last, the built station killed with messages pending.
 #include "testsupport.h"
 #include "config/stationsettings.h"
 #include "notify/notifier.h"
+#include "notify/notifydialog.h"
 #include "notify/notifymessage.h"
+#include "notify/notifysender.h"
 #include "notify/notifysettings.h"
+#include "site/passwordstore.h"
 #include "storage/alarmjournal.h"
 #include "notify/smtpmailer.h"
 #include "notify/webhookmessage.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 Q_DECLARE_METATYPE(NotifyEvent)
 
@@ -30,6 +40,9 @@ private slots:
     void webhookAnswers();
     void queuedWithTheJournalSentOnceAndFoldedPastTheCap();
     void mailReachesARealServerUnderStartTls();
+    void aReceiverThatNeverAnswersHoldsNothingUp();
+    void theDialogTestsWhatIsTypedAndKeepsThePassword();
+    void messagesPendingAtAKillGoOutOnceAfterRestart();
 };
 
 namespace {
@@ -61,6 +74,18 @@ public:
 private:
     ChildProcess process;
 };
+
+// A certificate for 127.0.0.1 and its key, server.crt and server.key in dir.
+bool makeCertificate(const QString &dir)
+{
+    QProcess openssl;
+    openssl.setWorkingDirectory(dir);
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                   "-days", "1", "-keyout", "server.key", "-out", "server.crt", "-subj", "/CN=kestro-test",
+                   "-addext", "subjectAltName=IP:127.0.0.1"});
+    return openssl.waitForFinished(20000) && openssl.exitCode() == 0;
+}
 
 NotifyEvent overTemperature()
 {
@@ -181,9 +206,11 @@ void tst_notify::queuedWithTheJournalSentOnceAndFoldedPastTheCap()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath("mail") && QDir(dir.path()).mkpath("hook"));
+    QVERIFY(makeCertificate(dir.path()));
     Helper smtp, hook;
     QVERIFY(smtp.start(KESTRO_SMTPSERVER_PATH, {dir.filePath("mail")}));
-    QVERIFY(hook.start(KESTRO_WEBHOOK_PATH, {dir.filePath("hook"), "500", "200"}));
+    QVERIFY(hook.start(KESTRO_WEBHOOK_PATH, {dir.filePath("hook"), "--tls", dir.filePath("server.crt"),
+                                             dir.filePath("server.key"), "500", "200"}));
     StationDatabase database(dir.path());
     AlarmJournal journal(database);
     Notifier notifier(&journal);
@@ -195,11 +222,13 @@ void tst_notify::queuedWithTheJournalSentOnceAndFoldedPastTheCap()
     settings.smtpPort = smtp.port;
     settings.smtpSecurity = "none";
     settings.mailTo = QStringList{"duty@site.example"};
-    settings.webhookUrl = QString("http://127.0.0.1:%1/hook").arg(hook.port);
-    notifier.configure(settings, {}, {}, "站1", [](int device) {
+    settings.webhookUrl = QString("https://127.0.0.1:%1/hook").arg(hook.port);
+    settings.caFile = dir.filePath("server.crt");
+    notifier.configure(settings, "站1", [](int device) {
         return device == 5 ? qMakePair(QStringLiteral("1号柜A相触头"), QStringLiteral("配电室二楼东侧"))
                            : QPair<QString, QString>();
     });
+    notifier.setSecrets({}, {});
     auto event = [](int device, const char *text, int level) {
         JournalEvent entry{device, 1, "alarm", "", QDateTime::currentMSecsSinceEpoch(), 95.0, 80.0, text, 0};
         entry.level = level;
@@ -227,7 +256,7 @@ void tst_notify::queuedWithTheJournalSentOnceAndFoldedPastTheCap()
     settings.hourlyCap = 20;
     settings.escalateMinutes = 30;
     settings.escalateTo = QStringList{"chief@site.example"};
-    notifier.configure(settings, {}, {}, "站1", {});
+    notifier.configure(settings, "站1", {});
     const QDateTime raised = QDateTime::fromMSecsSinceEpoch(
         databaseRows(dir.path(), "SELECT epoch_ms FROM alarm_journal WHERE text = '6温度异常'").value(0).toLongLong());
     const QVector<ActiveAlarm> standing{{6, 1, "6温度异常", "未确认", raised, 1, {}}};
@@ -246,13 +275,7 @@ void tst_notify::queuedWithTheJournalSentOnceAndFoldedPastTheCap()
 void tst_notify::mailReachesARealServerUnderStartTls()
 {
     QTemporaryDir dir;
-    QProcess openssl;
-    openssl.setWorkingDirectory(dir.path());
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                   "-days", "1", "-keyout", "server.key", "-out", "server.crt", "-subj", "/CN=mail",
-                   "-addext", "subjectAltName=IP:127.0.0.1"});
-    QVERIFY(openssl.waitForFinished(20000) && openssl.exitCode() == 0);
+    QVERIFY(makeCertificate(dir.path()));
     const QStringList options{"--tls", dir.filePath("server.crt"), dir.filePath("server.key"), "--login",
                               "duty", "s3cret"};
     SmtpMailer::Server server{"127.0.0.1", 0, SmtpMailer::Security::StartTls, "duty", "s3cret",
@@ -290,6 +313,164 @@ void tst_notify::mailReachesARealServerUnderStartTls()
     QVERIFY(!gone.accepted && !gone.error.isEmpty());
     QVERIFY(clock.elapsed() < 5000);
     QVERIFY(!QFile::exists(dir.filePath("2.txt")));
+}
+
+// The request times out and waits for its next try, said in the status bar, while the event
+// loop goes on beating.
+void tst_notify::aReceiverThatNeverAnswersHoldsNothingUp()
+{
+    QTemporaryDir dir;
+    Helper hook;
+    QVERIFY(hook.start(KESTRO_WEBHOOK_PATH, {dir.path(), "hang"}));
+    StationDatabase database(dir.path());
+    AlarmJournal journal(database);
+    Notifier notifier(&journal);
+    notifier.sender()->setWebhookTimeout(1500);
+    NotifySettings settings;
+    settings.enabled = true;
+    settings.webhookUrl = QString("http://127.0.0.1:%1/hook").arg(hook.port);
+    notifier.configure(settings, "站1", {});
+    notifier.setSecrets({}, {});
+    QSignalSpy problems(&notifier, &Notifier::problemChanged);
+    int beats = 0;
+    QTimer beat;
+    connect(&beat, &QTimer::timeout, [&beats] { ++beats; });
+    beat.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(journal.append({{5, 1, "alarm", "", QDateTime::currentMSecsSinceEpoch(), 95.0, 80.0, "5温度异常", 0}}));
+    QTRY_COMPARE_WITH_TIMEOUT(problems.size(), 1, 10000);
+    QVERIFY2(problems.first().first().toString().startsWith("推送通知未能发出（"),
+             qPrintable(problems.first().first().toString()));
+    QVERIFY(clock.elapsed() >= 1000); // a coarse timer may end the wait a little early
+    QVERIFY2(beats >= clock.elapsed() / 20 / 3, qPrintable(QString::number(beats)));
+    QCOMPARE(databaseRows(dir.path(), "SELECT attempts, last_error <> '' FROM notify_outbox"), QStringList("1|1"));
+}
+
+// A test message goes out with the settings as typed, unsaved; 应用 saves them and keeps the
+// password in its store, not in the settings.
+void tst_notify::theDialogTestsWhatIsTypedAndKeepsThePassword()
+{
+    QTemporaryDir dir;
+    Helper smtp;
+    QVERIFY(smtp.start(KESTRO_SMTPSERVER_PATH, {dir.path()}));
+    QVERIFY(NotifySettings().save());
+    NotifyDialog dialog;
+    QStringList applied; // the passwords handed on
+    connect(&dialog, &NotifyDialog::settingsApplied, [&applied](const NotifySettings &, const QString &password) {
+        applied << password;
+    });
+    auto field = [&dialog](const char *name) { return dialog.findChild<QLineEdit *>(name); };
+    auto button = [&dialog](const char *name) { return dialog.findChild<QPushButton *>(name); };
+    QTRY_VERIFY(button("notify_apply")->isEnabled());
+    field("notify_smtp_host")->setText("127.0.0.1");
+    QComboBox *security = dialog.findChild<QComboBox *>("notify_smtp_security");
+    security->setCurrentIndex(security->findData("none"));
+    dialog.findChild<QSpinBox *>("notify_smtp_port")->setValue(smtp.port);
+    field("notify_smtp_password")->setText("s3cret");
+    field("notify_mail_to")->setText("duty@site.example");
+    field("notify_webhook_url")->setText("ftp://127.0.0.1/hook");
+
+    QTest::mouseClick(button("notify_mail_test"), Qt::LeftButton);
+    QLabel *mailResult = dialog.findChild<QLabel *>("notify_mail_result");
+    QTRY_VERIFY2(mailResult->text().endsWith("已发送，请查收"), qPrintable(mailResult->text()));
+    QVERIFY(fileBytes(dir.filePath("1.txt")).contains(" 测试消息\n"));
+    QTest::mouseClick(button("notify_webhook_test"), Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QLabel *>("notify_webhook_result")->text(), "推送地址须以 https:// 或 http:// 开头");
+    QVERIFY(NotifySettings::load().smtpHost.isEmpty());
+
+    field("notify_webhook_url")->clear();
+    dialog.findChild<QCheckBox *>("notify_enabled")->setChecked(true);
+    QTest::mouseClick(button("notify_apply"), Qt::LeftButton);
+    QCOMPARE(applied, QStringList("s3cret"));
+    const NotifySettings saved = NotifySettings::load();
+    QVERIFY(saved.mailOn());
+    QCOMPARE(saved.smtpPort, smtp.port);
+    QVERIFY(field("notify_smtp_password")->text().isEmpty());
+    const QString passwordFile = PasswordStore(nullptr, "smtp").userFilePath();
+    QTRY_COMPARE(fileBytes(passwordFile), QByteArray("s3cret"));
+    QVERIFY(!fileBytes(StationSettings::open()->fileName()).contains("s3cret"));
+    QVERIFY(NotifySettings().save());
+}
+
+// The done-when run: the built station polls the simulator with devices 1-20 too hot while the
+// SMTP server is down; the webhook gets all 20, the mail waits. Killed, then started again with
+// the server up: each of the 20 arrives once, naming the device.
+void tst_notify::messagesPendingAtAKillGoOutOnceAfterRestart()
+{
+    QTemporaryDir dir;
+    const QString data = dir.filePath("data");
+    QVERIFY(QDir(dir.path()).mkpath("mail") && QDir(dir.path()).mkpath("hook") && QDir().mkpath(data));
+    QVector<QString> lines(600);
+    lines[4] = QStringLiteral("1号柜A相触头");
+    lines[204] = QStringLiteral("配电室二楼东侧");
+    QVERIFY(writeFileBytes(data + "/save_data.txt", lines.toList().join('\n').toUtf8() + '\n'));
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const int smtpPort = probe.serverPort();
+    probe.close();
+    Helper hook;
+    QVERIFY(hook.start(KESTRO_WEBHOOK_PATH, {dir.filePath("hook")}));
+    NotifySettings settings;
+    settings.enabled = true;
+    settings.smtpHost = "127.0.0.1";
+    settings.smtpPort = smtpPort;
+    settings.smtpSecurity = "none";
+    settings.mailTo = QStringList{"duty@site.example"};
+    settings.hourlyCap = 100;
+    settings.webhookUrl = QString("http://127.0.0.1:%1/hook").arg(hook.port);
+    QVERIFY(settings.save());
+
+    PtyPair pty;
+    Simulator simulator;
+    QString error;
+    QVERIFY2(pty.start(&error), qPrintable(error));
+    QVERIFY2(simulator.start(pty.concentratorEnd(), {"--static", "--over-temp", "1-20"}, &error), qPrintable(error));
+    QDir config = QFileInfo(StationSettings::open()->fileName()).dir();
+    QVERIFY(config.cdUp());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", config.path());
+    if (environment.contains("ASAN_OPTIONS"))
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    ChildProcess station;
+    station.setProcessEnvironment(environment);
+    station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QStringList arguments{"--data-dir", data, "--port", pty.stationEnd()};
+    station.start(KESTRO_BINARY_PATH, arguments);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("hook/20.txt")), 60000);
+    const QByteArray posted = fileBytes(dir.filePath("hook/5.txt"));
+    QVERIFY2(posted.contains(R"("text":"5温度异常")") && posted.contains(R"("name":"1号柜A相触头")")
+                 && posted.contains(R"("location":"配电室二楼东侧")"), posted.constData());
+    QTRY_COMPARE(databaseRows(data, "SELECT count(*) FROM notify_outbox WHERE channel = 0"), QStringList("20"));
+    QVERIFY(::kill(pid_t(station.processId()), SIGKILL) == 0);
+    QVERIFY(station.waitForFinished(5000));
+
+    Helper smtp;
+    QVERIFY(smtp.start(KESTRO_SMTPSERVER_PATH, {dir.filePath("mail"), "--port", QString::number(smtpPort)}));
+    simulator.stop();
+    QVERIFY2(simulator.start(pty.concentratorEnd(), {"--static"}, &error), qPrintable(error));
+    station.start(KESTRO_BINARY_PATH, arguments);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("mail/20.txt")), 60000);
+    QTRY_COMPARE(databaseRows(data, "SELECT count(*) FROM notify_outbox"), QStringList("0"));
+    QStringList subjects;
+    for (int k = 1; k <= 20; ++k) {
+        const QByteArray mail = fileBytes(dir.filePath(QString("mail/%1.txt").arg(k)));
+        subjects << QString::fromUtf8(mail.split('\n').value(2));
+        if (subjects.last().endsWith("] 5温度异常"))
+            QVERIFY2(mail.contains(" 5温度异常 1号柜A相触头 配电室二楼东侧 95.0℃/"), mail.constData());
+    }
+    // The site link's station name, by default the computer's.
+    QStringList expected;
+    for (int device = 1; device <= 20; ++device)
+        expected << QString("[%1] %2温度异常").arg(QSysInfo::machineHostName()).arg(device);
+    std::sort(subjects.begin(), subjects.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(subjects, expected);
+    station.terminate();
+    QVERIFY(station.waitForFinished(10000));
+    QVERIFY(!QFile::exists(dir.filePath("mail/21.txt")) && !QFile::exists(dir.filePath("hook/21.txt")));
+    QVERIFY(NotifySettings().save());
 }
 
 KESTRO_TEST_MAIN(tst_notify)

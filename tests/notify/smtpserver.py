@@ -3,8 +3,9 @@
 
 Each message it accepts is read with Python's own email package and kept in DIR as N.txt:
 the envelope's sender and recipients, then the decoded subject and body, one per line.
-    smtpserver.py DIR [--tls CERT KEY --login USER PASSWORD]
+    smtpserver.py DIR [--port N] [--tls CERT KEY --login USER PASSWORD]
 With --tls it offers STARTTLS and requires it, and with --login it requires that login.
+With --port it listens there, as a server that comes back after an outage does.
 Prints "ready PORT" once it listens.
 """
 import email
@@ -51,9 +52,12 @@ def main():
             return AuthResult(success=(data.login, data.password) == wanted, handled=False)
 
         options.update(authenticator=check, auth_required=True)
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        port = probe.getsockname()[1]
+    if "--port" in args:
+        port = int(args[args.index("--port") + 1])
+    else:
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
     controller = Controller(Keep(folder), hostname="127.0.0.1", port=port, **options)
     controller.start()
     print(f"ready {port}", flush=True)
