@@ -8,13 +8,13 @@
 //   bench_alarm_tick [QUIET_TICKS]   (default 2000)
 
 #include "app/mainwindow.h"
+#include "bench/typedreadings.h"
 #include "forms/panelcolumn.h"
 #include "monitor/alarmhandling.h"
 #include "station/station.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -22,16 +22,6 @@
 #include <vector>
 
 namespace {
-
-void setAll(MainWindow &window, const char *prefix, const QString &text, int first = 1, int step = 1)
-{
-    // As typed: the station judges only readings it has heard or been given.
-    for (int device = first; device <= 200; device += step) {
-        QLineEdit *field = window.findChild<QLineEdit *>(QString::fromLatin1(prefix) + QString::number(device));
-        field->setText(text);
-        emit field->textEdited(text);
-    }
-}
 
 double timedTick(MainWindow &window)
 {
@@ -61,9 +51,9 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     MainWindow window(nullptr, dir.path());
     window.setPollStepInterval(24 * 3600 * 1000);
-    setAll(window, PanelPrefix::Temperature, QStringLiteral("25.5"));
-    setAll(window, PanelPrefix::Voltage, QStringLiteral("3005"));
-    setAll(window, PanelPrefix::Current, QStringLiteral("1.25"));
+    typeIntoAll(window, PanelPrefix::Temperature, QStringLiteral("25.5"));
+    typeIntoAll(window, PanelPrefix::Voltage, QStringLiteral("3005"));
+    typeIntoAll(window, PanelPrefix::Current, QStringLiteral("1.25"));
     window.evaluateNow();
 
     medianTick(window, quietTicks, "quiet tick");
@@ -80,8 +70,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     medianTick(window, quietTicks, "quiet tick, every joint rule on");
-    setAll(window, PanelPrefix::Temperature, QStringLiteral("75.5"), 1, 3);
-    setAll(window, PanelPrefix::Temperature, QStringLiteral("25.5"), 199); // the air stays
+    typeIntoAll(window, PanelPrefix::Temperature, QStringLiteral("75.5"), 1, 3);
+    typeIntoAll(window, PanelPrefix::Temperature, QStringLiteral("25.5"), 199); // the air stays
     const double rules = timedTick(window);
     const int open = window.station()->alarmHandling()->openCount();
     std::printf("flood of the joint rules, every cabinet in 报警 (%d alarms open): %.2f ms; the tick"
@@ -90,9 +80,9 @@ int main(int argc, char *argv[])
     if (!window.station()->setJointRules({}, JointRuleSettings(), &error))
         return 1;
 
-    setAll(window, PanelPrefix::Temperature, QStringLiteral("95.5"));
-    setAll(window, PanelPrefix::Voltage, QStringLiteral("2100"));
-    setAll(window, PanelPrefix::Current, QStringLiteral("60.5"));
+    typeIntoAll(window, PanelPrefix::Temperature, QStringLiteral("95.5"));
+    typeIntoAll(window, PanelPrefix::Voltage, QStringLiteral("2100"));
+    typeIntoAll(window, PanelPrefix::Current, QStringLiteral("60.5"));
     const double flood = timedTick(window);
     const double after = timedTick(window);
     std::printf("flood of 600 alarms in one tick: %.2f ms; the tick after it: %.3f ms\n", flood, after);

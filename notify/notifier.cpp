@@ -128,9 +128,7 @@ void Notifier::pump(int channel)
     }
     if (sentThisHour(channel, hour) >= current.hourlyCap) {
         // Folded, not dropped: all of this hour's go out as one message when it ends.
-        do
-            NotifyOutbox::holdBack(connection, row.id, hour);
-        while (NotifyOutbox::nextDue(connection, channel, now, &row));
+        NotifyOutbox::holdBackDue(connection, channel, now, hour);
         dueTimers[c].start(int(qBound<qint64>(1000, hour + kHourMs - now + 1000, kHourMs + 1000)));
         return;
     }

@@ -8,6 +8,23 @@
 
 namespace {
 
+// The chat services refuse a longer text outright (WeCom 2048 bytes, Telegram 4096 characters,
+// DingTalk 20000 bytes): a long summary is cut, its count of alarms kept at the front.
+QString fitted(const QString &text, int maxUtf8Bytes)
+{
+    if (text.toUtf8().size() <= maxUtf8Bytes)
+        return text;
+    const QString ellipsis = QStringLiteral("…");
+    QString cut = text;
+    int bytes = cut.toUtf8().size() + ellipsis.toUtf8().size();
+    while (bytes > maxUtf8Bytes && !cut.isEmpty()) {
+        const int width = cut.size() >= 2 && cut.at(cut.size() - 1).isLowSurrogate() ? 2 : 1;
+        bytes -= cut.right(width).toUtf8().size();
+        cut.chop(width);
+    }
+    return cut + ellipsis;
+}
+
 QByteArray textMessage(const QString &content)
 {
     const QJsonObject text{{QStringLiteral("content"), content}};
@@ -49,11 +66,12 @@ QByteArray WebhookMessage::body(Format format, const NotifyEvent &event, const Q
 {
     switch (format) {
     case Format::WeCom:
+        return textMessage(fitted(NotifyMessage::line(event), 2048));
     case Format::DingTalk:
-        return textMessage(NotifyMessage::line(event));
+        return textMessage(fitted(NotifyMessage::line(event), 20000));
     case Format::Telegram:
         return QJsonDocument(QJsonObject{{QStringLiteral("chat_id"), telegramChat},
-                                         {QStringLiteral("text"), NotifyMessage::line(event)}})
+                                         {QStringLiteral("text"), fitted(NotifyMessage::line(event), 4096)}})
             .toJson(QJsonDocument::Compact);
     case Format::Generic:
         break;

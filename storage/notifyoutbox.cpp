@@ -104,12 +104,14 @@ QVector<NotifyOutbox::Row> NotifyOutbox::heldBefore(const QSqlDatabase &db, int 
     return rows;
 }
 
-bool NotifyOutbox::holdBack(const QSqlDatabase &db, qint64 id, qint64 hourMs)
+bool NotifyOutbox::holdBackDue(const QSqlDatabase &db, int channel, qint64 nowMs, qint64 hourMs)
 {
     QSqlQuery update(db);
-    update.prepare(QStringLiteral("UPDATE notify_outbox SET held_hour = ? WHERE id = ?"));
+    update.prepare(QStringLiteral("UPDATE notify_outbox SET held_hour = ?"
+                                  " WHERE channel = ? AND due_ms <= ? AND held_hour IS NULL"));
     update.addBindValue(hourMs);
-    update.addBindValue(id);
+    update.addBindValue(channel);
+    update.addBindValue(nowMs);
     return update.exec();
 }
 

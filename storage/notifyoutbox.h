@@ -54,8 +54,9 @@ public:
     static qint64 nextDueMs(const QSqlDatabase &db, int channel);
     // Rows held back past the hourly cap in hours that began before hourMs, oldest first.
     static QVector<Row> heldBefore(const QSqlDatabase &db, int channel, qint64 hourMs);
-    // Holds a due row back for the summary at the end of the hour beginning at hourMs.
-    static bool holdBack(const QSqlDatabase &db, qint64 id, qint64 hourMs);
+    // Holds the channel's rows due by nowMs back for the summary at the end of the hour
+    // beginning at hourMs; one statement, however many.
+    static bool holdBackDue(const QSqlDatabase &db, int channel, qint64 nowMs, qint64 hourMs);
     static bool postpone(const QSqlDatabase &db, qint64 id, qint64 dueMs, const QString &error);
     // Every row waiting for a later try falls due at nowMs.
     static bool bringForward(const QSqlDatabase &db, qint64 nowMs);

@@ -16,6 +16,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -168,6 +170,12 @@ void tst_notify::webhookBodies()
     QCOMPARE(QString::fromUtf8(WebhookMessage::body(WebhookMessage::Format::Generic, event,
                                                     R"({"id":"站1:7","device":5})", {})),
              QStringLiteral(R"({"id":"站1:7","device":5,"location":"配电室二楼东侧","name":"1号柜A相触头","station":"站1"})"));
+    // A summary of a flood, cut to what the service takes.
+    NotifyEvent summary = event;
+    summary.text = "另有 580 条报警：" + QVector<QString>(580, "5温度异常 10:49:25").toList().join("；");
+    const QJsonObject wecom = QJsonDocument::fromJson(WebhookMessage::body(WebhookMessage::Format::WeCom, summary, {}, {})).object();
+    const QString content = wecom["text"].toObject()["content"].toString();
+    QVERIFY(content.toUtf8().size() <= 2048 && content.startsWith("[站1] 另有 580 条报警：5温度异常") && content.endsWith("…"));
     // The signature as the service's own documentation computes it (here by Python's hmac).
     const QUrl robot(QStringLiteral("https://oapi.dingtalk.com/robot/send?access_token=abc"));
     QCOMPARE(WebhookMessage::signedUrl(robot, "SECxyz", 1765162165005).toString(QUrl::FullyEncoded),
