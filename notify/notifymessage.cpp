@@ -84,7 +84,10 @@ QByteArray NotifyMessage::encodedHeader(const QString &text)
 QByteArray NotifyMessage::mail(const NotifyEvent &event, const QString &from, const QStringList &to,
                                const QDateTime &date, const QString &messageId)
 {
-    const QString subject = QLatin1Char('[') + event.station + QStringLiteral("] ") + event.text;
+    // An escalation says so where a phone shows it first.
+    QString subject = QLatin1Char('[') + event.station + QStringLiteral("] ") + event.text;
+    if (!event.state.isEmpty())
+        subject += QLatin1Char(' ') + event.state;
     QByteArray message;
     message += "Date: " + QLocale::c().toString(date, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")).toLatin1();
     const int offset = date.offsetFromUtc() / 60;

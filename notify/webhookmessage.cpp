@@ -40,9 +40,12 @@ QByteArray withNames(const QByteArray &siteAlarm, const NotifyEvent &event)
     if (!json.endsWith('}'))
         json = "{}";
     json.chop(1);
-    const QJsonObject names{{QStringLiteral("station"), event.station},
-                            {QStringLiteral("name"), event.name},
-                            {QStringLiteral("location"), event.location}};
+    QJsonObject names{{QStringLiteral("station"), event.station},
+                      {QStringLiteral("name"), event.name},
+                      {QStringLiteral("location"), event.location}};
+    // An escalation: the same alarm again, so the receiver must be told why.
+    if (!event.state.isEmpty())
+        names.insert(QStringLiteral("state"), event.state);
     QByteArray added = QJsonDocument(names).toJson(QJsonDocument::Compact);
     added.remove(0, 1); // its "{"
     return json + (json.size() > 1 ? "," : "") + added;

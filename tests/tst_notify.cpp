@@ -273,8 +273,9 @@ void tst_notify::queuedWithTheJournalSentOnceAndFoldedPastTheCap()
     QTRY_VERIFY(QFile::exists(dir.filePath("mail/4.txt")));
     QTRY_COMPARE(databaseRows(dir.path(), "SELECT count(*) FROM notify_outbox"), QStringList("0"));
     const QByteArray escalation = fileBytes(dir.filePath("mail/4.txt"));
-    QVERIFY2(escalation.startsWith("kestro@localhost\nchief@site.example\n[站1] 6温度异常\n")
-                 && escalation.contains(" 未确认，已 31 分钟\n"), escalation.constData());
+    QVERIFY2(escalation.startsWith("kestro@localhost\nchief@site.example\n[站1] 6温度异常 未确认，已 31 分钟\n")
+                 && escalation.contains(" 2026") && escalation.endsWith(" 未确认，已 31 分钟\n"), escalation.constData());
+    QVERIFY(fileBytes(dir.filePath("hook/5.txt")).contains(R"("state":"未确认，已 31 分钟")"));
     QVERIFY(!QFile::exists(dir.filePath("mail/5.txt")));
 }
 
