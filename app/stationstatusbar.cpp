@@ -53,10 +53,15 @@ StationStatusBar::StationStatusBar(Station *owner, QStatusBar *statusBar, QObjec
     connect(station, &Station::historyMinuteRecorded, this, &StationStatusBar::showHistoryWrites);
 }
 
-// Hidden while there is nothing to say.
+// Hidden while there is nothing to say. A long text (a server's whole error) is cut to a third
+// of the window, whole in its tooltip, so it never pushes the alarm counts out of sight.
 void StationStatusBar::showWhenSaid(QLabel *label, const QString &text)
 {
-    label->setText(text);
+    // The window's width, which is set before it shows; the bar's is not.
+    const int room = label->window()->width() / 3;
+    const QString shown = label->fontMetrics().elidedText(text, Qt::ElideRight, room);
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
     label->setVisible(!text.isEmpty());
 }
 

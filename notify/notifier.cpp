@@ -261,8 +261,8 @@ void Notifier::setProblem(int channel, const QString &text)
 {
     const QString before = problems[0] + problems[1];
     problems[size_t(channel)] = text.isEmpty() ? QString()
-                                : channel == NotifyOutbox::Mail ? tr("邮件通知未能发出（%1），稍后重试").arg(text)
-                                                                : tr("推送通知未能发出（%1），稍后重试").arg(text);
+                                : channel == NotifyOutbox::Mail ? tr("邮件通知未能发出，稍后重试：%1").arg(text)
+                                                                : tr("推送通知未能发出，稍后重试：%1").arg(text);
     if (problems[0] + problems[1] != before) {
         QStringList both;
         for (const QString &problem : problems)

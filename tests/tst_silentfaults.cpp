@@ -36,7 +36,8 @@ const char kQtWritten[] = "[alarm]\nsound=false\n\n"
 QString faults(const MainWindow &window)
 {
     const auto *label = window.findChild<QLabel *>("station_faults");
-    return label->isHidden() ? QString() : label->text();
+    // whole, as its tooltip holds it when cut
+    return label->isHidden() ? QString() : label->toolTip().isEmpty() ? label->text() : label->toolTip();
 }
 
 } // namespace
