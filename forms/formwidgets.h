@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QString>
+#include <functional>
 
 class QLabel;
 class QWidget;
@@ -20,5 +21,11 @@ template <typename W> W *make(QWidget *parent, const char *name, const QRect &ge
 
 // A label in white at the given point size.
 QLabel *whiteLabel(QWidget *parent, const char *name, const QRect &geometry, int points);
+
+// A settings dialog's 应用: false, with the reason in `message`, when `problem` is said or the
+// save fails (then "<why>，<what>仍按原设置运行": what was typed stays for another try); true,
+// with the message cleared, once saved.
+bool checkedSave(const QString &problem, const std::function<bool(QString *unsaved)> &save,
+                 QLabel *message, const QString &what);
 
 } // namespace FormWidgets

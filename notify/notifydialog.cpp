@@ -1,5 +1,6 @@
 #include "notify/notifydialog.h"
 
+#include "forms/formwidgets.h"
 #include "notify/notifysecrets.h"
 #include "notify/notifysender.h"
 #include "site/sitesettings.h"
@@ -282,18 +283,9 @@ void NotifyDialog::testFinished(int channel, bool accepted, const QString &error
 void NotifyDialog::apply()
 {
     const NotifySettings settings = editedSettings();
-    const QString problem = settings.problem();
-    if (!problem.isEmpty()) {
-        message->setText(problem);
+    if (!FormWidgets::checkedSave(settings.problem(), [&settings](QString *unsaved) { return settings.save(unsaved); },
+                                  message, tr("报警通知")))
         return;
-    }
-    QString unsaved;
-    if (!settings.save(&unsaved)) {
-        // The notifications go on as they were; what was typed stays, for 应用 once there is room.
-        message->setText(tr("%1，报警通知仍按原设置运行").arg(unsaved));
-        return;
-    }
-    message->clear();
     secrets->write(smtpPassword->text(), webhookSecret->text());
     storedPassword = typedOr(smtpPassword, storedPassword);
     storedSecret = typedOr(webhookSecret, storedSecret);

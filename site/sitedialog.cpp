@@ -1,5 +1,6 @@
 #include "site/sitedialog.h"
 
+#include "forms/formwidgets.h"
 #include "site/passwordstore.h"
 
 #include <QCheckBox>
@@ -173,18 +174,9 @@ void SiteDialog::browseCa()
 void SiteDialog::apply()
 {
     const SiteSettings settings = editedSettings();
-    const QString problem = settings.problem();
-    if (!problem.isEmpty()) {
-        message->setText(problem);
+    if (!FormWidgets::checkedSave(settings.problem(), [&settings](QString *unsaved) { return settings.save(unsaved); },
+                                  message, tr("远程发布")))
         return;
-    }
-    QString unsaved;
-    if (!settings.save(&unsaved)) {
-        // The link goes on as it was; what was typed stays, for 应用 once there is room.
-        message->setText(tr("%1，远程发布仍按原设置运行").arg(unsaved));
-        return;
-    }
-    message->clear();
     const QString typed = password->text();
     // Not kept in the widget once handed on.
     password->clear();
