@@ -2,7 +2,6 @@
 
 #include "config/stationsettings.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QPair>
 #include <QUrl>
@@ -11,11 +10,6 @@
 namespace {
 
 const char kNotifyGroup[] = "notify";
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("NotifySettings", text);
-}
 
 // Enough to catch a slip of the keyboard; the server judges the rest.
 bool looksLikeAddress(const QString &address)

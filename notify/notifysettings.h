@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -7,6 +8,9 @@
 // SMTP password and the webhook's secret are not among them (PasswordStore keeps them).
 struct NotifySettings
 {
+    Q_DECLARE_TR_FUNCTIONS(NotifySettings)
+
+public:
     bool enabled = false;
     int minLevel = 1;            // "warning" 0 (预警 and up) or "alarm" 1 (报警 only)
     bool recoveries = true;      // recoveries are sent too
