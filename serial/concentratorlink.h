@@ -61,6 +61,8 @@ public:
     const LinkCounters &counters() const { return window.counters(); }
     // Since when the concentrator has been silent: its last valid answer, or the opening.
     QDateTime silentSince() const;
+    // Its last valid answer; invalid before the first since the opening.
+    QDateTime lastAnswerAt() const { return lastValidAnswer; }
 
 public slots:
     void DataReceived();
