@@ -1,12 +1,16 @@
 #include "serial/concentratorlink.h"
 
 #include "serial/linkmemory.h"
+#include "serial/networkline.h"
+#include "serial/serialline.h"
 
-#include <QFileInfo>
 #include <QMetaType>
 
 ConcentratorLink::ConcentratorLink(QSerialPort *serialPort, QObject *parent)
-    : QObject(parent), port(serialPort)
+    : QObject(parent),
+      serialLine(new SerialLine(serialPort, this)),
+      networkLine(new NetworkLine(this)),
+      line(serialLine)
 {
     qRegisterMetaType<ModbusFrame::Registers>("ModbusFrame::Registers");
     qRegisterMetaType<LinkCounters>("LinkCounters");
@@ -22,12 +26,27 @@ ConcentratorLink::ConcentratorLink(QSerialPort *serialPort, QObject *parent)
     reconnectTimer.setInterval(kReconnectMs);
     connect(&reconnectTimer, &QTimer::timeout, this, &ConcentratorLink::retryOpen);
     connect(&collector, &ResponseCollector::responseCollected, this, &ConcentratorLink::onBurst);
-    connect(port, &QSerialPort::errorOccurred, this, &ConcentratorLink::onPortError);
+    for (LinkLine *each : {static_cast<LinkLine *>(serialLine), static_cast<LinkLine *>(networkLine)}) {
+        connect(each, &LinkLine::readyRead, this, &ConcentratorLink::DataReceived);
+        connect(each, &LinkLine::failed, this, &ConcentratorLink::onLineFailed);
+        connect(each, &LinkLine::connected, this, &ConcentratorLink::onLineConnected);
+        // A gateway's answer to an earlier request: late, as on a serial line.
+        connect(each, &LinkLine::lateAnswer, this, [this] {
+            window.dropPartial();
+            emit countersChanged(window.counters());
+        });
+    }
 }
 
-ConcentratorLink::~ConcentratorLink()
+LinkLine *ConcentratorLink::lineFor(const QString &portName) const
 {
-    delete port;
+    return NetworkLine::isNetworkName(portName) ? static_cast<LinkLine *>(networkLine)
+                                                : static_cast<LinkLine *>(serialLine);
+}
+
+bool ConcentratorLink::isPortOpen() const
+{
+    return line->isOpen();
 }
 
 void ConcentratorLink::setWindowLength(int milliseconds)
@@ -50,9 +69,11 @@ bool ConcentratorLink::open(const QString &portName)
 {
     reconnectTimer.stop();
     const bool usable = isUsablePortName(portName);
-    if (usable)
-        port->setPortName(portName);
-    if (!usable || !port->open(QIODevice::ReadWrite)) {
+    if (usable) {
+        line->close();
+        line = lineFor(portName);
+    }
+    if (!usable || line->open(portName) == LinkLine::Opening::Failed) {
         // The operator has taken over from any reconnecting; nothing is retried now.
         if (linkState == LinkState::Lost)
             setState(LinkState::Closed, QStringLiteral("gave up reconnecting %1").arg(linkPortName));
@@ -68,11 +89,9 @@ bool ConcentratorLink::open(const QString &portName)
 void ConcentratorLink::close()
 {
     reconnectTimer.stop();
-    const bool wasOpen = port->isOpen();
-    if (wasOpen) {
-        port->clear(QSerialPort::AllDirections);
-        port->close();
-    }
+    const bool wasOpen = line->isOpen();
+    if (wasOpen)
+        line->close();
     endAnswer();
     LinkMemory::forget();
     if (wasOpen || linkState != LinkState::Closed)
@@ -84,9 +103,9 @@ void ConcentratorLink::resume(const QString &portName)
     if (!isUsablePortName(portName))
         return;
     linkPortName = portName;
-    port->setPortName(portName);
+    line = lineFor(portName);
     window.resetCounters();
-    if (port->open(QIODevice::ReadWrite)) {
+    if (line->open(portName) != LinkLine::Opening::Failed) {
         startedPolling(QStringLiteral("reopened %1 after a restart").arg(portName));
         return;
     }
@@ -109,9 +128,9 @@ void ConcentratorLink::request(const QByteArray &frame)
 {
     guardTimer.stop();
     heldRequest.clear();
-    if (!port->isOpen())
+    if (!line->isOpen())
         return;
-    if (portVanished()) {
+    if (line->vanished()) {
         onPortLost();
         return;
     }
@@ -126,16 +145,16 @@ void ConcentratorLink::request(const QByteArray &frame)
 
 void ConcentratorLink::send(const QByteArray &frame)
 {
-    if (!port->isOpen())
+    if (!line->isOpen())
         return;
     // Whatever is still arriving began before this request and cannot answer it.
     if (collector.isCollecting())
         window.dropPartial();
     collector.reset();
-    port->clear(QSerialPort::Input);
+    line->clearInput();
     windowFollowsAnswer = lastWindowAnswered;
     window.open();
-    port->write(frame);
+    line->write(frame);
 }
 
 bool ConcentratorLink::closeWindow()
@@ -175,7 +194,7 @@ QDateTime ConcentratorLink::silentSince() const
 
 void ConcentratorLink::DataReceived()
 {
-    const QByteArray bytes = port->readAll();
+    const QByteArray bytes = line->readAll();
     if (!bytes.isEmpty())
         collector.append(bytes);
 }
@@ -191,11 +210,9 @@ void ConcentratorLink::onBurst(const QByteArray &bytes)
     }
 }
 
-void ConcentratorLink::onPortError(QSerialPort::SerialPortError error)
+void ConcentratorLink::onLineFailed()
 {
-    const bool failed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
-                        error == QSerialPort::WriteError;
-    if (!failed || !port->isOpen() || lossPending)
+    if (!line->isOpen() || lossPending)
         return;
     // A failed port keeps reporting from inside its own notifier; close it from the
     // event loop, not from under the notifier.
@@ -203,14 +220,25 @@ void ConcentratorLink::onPortError(QSerialPort::SerialPortError error)
     QMetaObject::invokeMethod(this, &ConcentratorLink::onPortLost, Qt::QueuedConnection);
 }
 
+void ConcentratorLink::onLineConnected()
+{
+    if (linkState == LinkState::Lost) {
+        reconnectTimer.stop();
+        startedPolling(QStringLiteral("reopened %1").arg(linkPortName));
+    } else {
+        emit logEvent(QStringLiteral("connected to %1").arg(linkPortName));
+    }
+}
+
 void ConcentratorLink::onPortLost()
 {
     lossPending = false;
-    if (!port->isOpen())
+    if (!line->isOpen())
         return;
-    const QString reason = port->errorString();
-    port->close();
+    const QString reason = line->errorString();
+    line->close();
     endAnswer();
+    // A reconnect that failed again changes nothing the operator sees.
     setState(LinkState::Lost,
              QStringLiteral("%1 lost (%2), reconnecting").arg(linkPortName, reason));
     reconnectTimer.start();
@@ -218,24 +246,14 @@ void ConcentratorLink::onPortLost()
 
 void ConcentratorLink::retryOpen()
 {
-    port->setPortName(linkPortName);
-    if (!port->open(QIODevice::ReadWrite))
+    // A connection still being made is waited for.
+    if (line->isOpen())
+        return;
+    const LinkLine::Opening opening = line->open(linkPortName);
+    if (opening != LinkLine::Opening::Open)
         return;
     reconnectTimer.stop();
     startedPolling(QStringLiteral("reopened %1").arg(linkPortName));
-}
-
-bool ConcentratorLink::portVanished() const
-{
-#ifdef Q_OS_WIN
-    return false;
-#else
-    // An unplugged adapter or a closed pseudo-terminal takes its device node with it.
-    // Not through the port enumeration: that scans every device on the system.
-    const QString name = port->portName();
-    const QString location = name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
-    return !QFileInfo::exists(location);
-#endif
 }
 
 void ConcentratorLink::endAnswer()

@@ -9,12 +9,17 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSerialPort>
 #include <QTimer>
 
-// Everything about the line to the concentrator: the port, the gathering of
-// answers, the answer windows with their guard, reconnection and the counters.
-// Knows nothing of widgets; tells the rest of the station by signals.
+class LinkLine;
+class NetworkLine;
+class QSerialPort;
+class SerialLine;
+
+// Everything about the line to the concentrator: the port (a serial port, or a TCP connection
+// named "tcp://HOST:PORT" or "mbtcp://HOST:PORT"), the gathering of answers, the answer
+// windows with their guard, reconnection and the counters. Knows nothing of widgets; tells
+// the rest of the station by signals.
 class ConcentratorLink : public QObject
 {
     Q_OBJECT
@@ -32,15 +37,15 @@ public:
     // box) is refused before the serial library sees it, where it is not handled safely.
     static bool isUsablePortName(const QString &portName);
 
-    // Takes ownership of the port.
+    // Takes ownership of the serial port, whose line settings are the caller's.
     explicit ConcentratorLink(QSerialPort *port, QObject *parent = nullptr);
-    ~ConcentratorLink() override;
 
     void setWindowLength(int milliseconds);
     int guardTime() const { return guardMs; }
     void setReconnectInterval(int milliseconds) { reconnectTimer.setInterval(milliseconds); }
 
-    // The operator opens a port; false when it cannot be opened.
+    // The operator opens a port; false when it cannot be opened. A network line counts as
+    // open while it connects: a connection refused is a lost line, reconnected.
     bool open(const QString &portName);
     // The operator closes the port: ends any answer in progress and stops reconnecting.
     void close();
@@ -54,7 +59,7 @@ public:
     // stepWithoutReading and false.
     bool closeWindow();
 
-    bool isPortOpen() const { return port->isOpen(); }
+    bool isPortOpen() const;
     bool isGathering() const { return collector.isCollecting(); }
     LinkState state() const { return linkState; }
     QString portName() const { return linkPortName; }
@@ -81,16 +86,19 @@ signals:
 
 private:
     void onBurst(const QByteArray &bytes);
-    void onPortError(QSerialPort::SerialPortError error);
+    void onLineFailed();
+    void onLineConnected();
     void onPortLost();
+    LinkLine *lineFor(const QString &portName) const;
     void retryOpen();
     void send(const QByteArray &frame);
-    bool portVanished() const;
     void startedPolling(const QString &event);
     void endAnswer();
     void setState(LinkState state, const QString &event);
 
-    QSerialPort *port;
+    SerialLine *serialLine;
+    NetworkLine *networkLine;
+    LinkLine *line;
     ResponseCollector collector;
     AnswerWindow window;
     QTimer guardTimer;

@@ -64,7 +64,6 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
     serialPort->setStopBits(QSerialPort::OneStop);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     concentratorLink = new ConcentratorLink(serialPort, this);
-    connect(serialPort, &QSerialPort::readyRead, concentratorLink, &ConcentratorLink::DataReceived);
     pollingCycle = new PollingCycle(this);
     pollingCycle->setPace(PollingPace::load());
     connect(pollingCycle, &PollingCycle::requestDue, this, &Station::sendPollRequest);

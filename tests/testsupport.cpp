@@ -140,8 +140,9 @@ Simulator::~Simulator()
 bool Simulator::start(const QString &device, const QStringList &options, QString *error)
 {
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // No device: the options name where it serves (--mbtcp PORT).
     process.start(QStringLiteral(KESTRO_SIMULATOR_PATH),
-                  QStringList{QStringLiteral("--device"), device} + options);
+                  (device.isEmpty() ? QStringList() : QStringList{QStringLiteral("--device"), device}) + options);
     if (!process.waitForStarted(5000)) {
         *error = QStringLiteral("simulator did not start: ") + process.errorString();
         return false;

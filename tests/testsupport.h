@@ -54,7 +54,8 @@ private:
     ChildProcess socat;
 };
 
-// The concentrator simulator on a device path; stopped when destroyed.
+// The concentrator simulator on a device path, or with none on what its options name (a Modbus
+// TCP port); stopped when destroyed.
 class Simulator
 {
 public:

@@ -1,4 +1,5 @@
 #include "monitor/pollingcycle.h"
+#include "serial/mbapframe.h"
 #include "serial/modbusframe.h"
 
 #include <QTest>
@@ -35,6 +36,7 @@ private slots:
     void addressText();
     void decodesRegistersAsUnsigned();
     void acceptsOnlyWholeIntactResponses();
+    void mbapAroundRtuFrames();
 };
 
 void ModbusFrameTest::crcOfKnownInput()
@@ -137,6 +139,25 @@ void ModbusFrameTest::acceptsOnlyWholeIntactResponses()
     QCOMPARE(ModbusFrame::judge(otherCount), ModbusFrame::Verdict::BadFrame);
     QCOMPARE(ModbusFrame::judge(good.left(204)), ModbusFrame::Verdict::BadFrame);
     QCOMPARE(ModbusFrame::judge(QByteArray::fromHex("018402C2C1")), ModbusFrame::Verdict::BadFrame);
+}
+
+// A gateway's framing, as literal frames: the request with its header for the CRC, and its
+// answers taken off a stream that brings one and a half at once.
+void ModbusFrameTest::mbapAroundRtuFrames()
+{
+    QCOMPARE(MbapFrame::fromRtu(QByteArray::fromHex("010476c10064ba55"), 7).toHex(),
+             QByteArray("000700000006010476c10064"));
+    QByteArray stream = QByteArray::fromHex("000700000003018402" "0008000000030184");
+    quint16 transaction = 0;
+    QByteArray rtu;
+    QCOMPARE(MbapFrame::takeAnswer(&stream, &transaction, &rtu), MbapFrame::Take::Frame);
+    QCOMPARE(transaction, quint16(7));
+    QCOMPARE(rtu.toHex(), QByteArray("018402c2c1"));
+    QCOMPARE(MbapFrame::takeAnswer(&stream, &transaction, &rtu), MbapFrame::Take::Incomplete);
+    QCOMPARE(stream.toHex(), QByteArray("0008000000030184"));
+    stream = QByteArray::fromHex("000900010003018402"); // protocol 1: not Modbus
+    QCOMPARE(MbapFrame::takeAnswer(&stream, &transaction, &rtu), MbapFrame::Take::Garbage);
+    QVERIFY(stream.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(ModbusFrameTest)

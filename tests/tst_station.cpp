@@ -7,6 +7,7 @@
 #include "station/station.h"
 
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTest>
 
 class tst_station : public QObject
@@ -15,6 +16,8 @@ class tst_station : public QObject
 
 private slots:
     void pollsJudgesAndJournalsWithoutAWindow();
+    void pollsOverTheNetwork_data();
+    void pollsOverTheNetwork();
     void jointRulesSurviveARestart();
 };
 
@@ -71,6 +74,72 @@ void tst_station::pollsJudgesAndJournalsWithoutAWindow()
     QTRY_VERIFY_WITH_TIMEOUT(nothingHeard(), 10000);
     QCOMPARE(devices->text(PanelQuantity::Status, 5), QStringLiteral("无应答"));
     QCOMPARE(devices->alarms(5), quint8(DeviceModel::TemperatureAlarm | DeviceModel::TemperatureAlarm << 3));
+}
+
+void tst_station::pollsOverTheNetwork_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("serial device server") << "tcp";
+    QTest::newRow("Modbus TCP gateway") << "mbtcp";
+}
+
+// The same polling through a serial device server (socat from TCP to the simulator's
+// pseudo-terminal) and through a Modbus TCP gateway (the simulator's own). The current block
+// of devices 1-100 always answers 400 ms late: dropped as late, never taken for the status
+// block asked next. A dropped connection is a lost line, reconnected.
+void tst_station::pollsOverTheNetwork()
+{
+    QFETCH(QString, scheme);
+    LinkMemory::forget();
+    QTemporaryDir dir;
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    const QStringList concentrator = {"--static", "--register", "30405=850", "--fault", "late:30601",
+                                      "--late-ms", "400"};
+    PtyPair pty;
+    Simulator simulator;
+    ChildProcess server;
+    QString error;
+    const auto serve = [&] {
+        if (scheme == "mbtcp")
+            return simulator.start({}, QStringList{"--mbtcp", port} + concentrator, &error);
+        server.start("socat", {"TCP-LISTEN:" + port + ",bind=127.0.0.1,reuseaddr,fork",
+                               "FILE:" + pty.stationEnd() + ",raw,echo=0"});
+        return server.waitForStarted();
+    };
+    if (scheme == "tcp")
+        QVERIFY2(pty.start(&error) && simulator.start(pty.concentratorEnd(), concentrator, &error), qPrintable(error));
+    QVERIFY2(serve(), qPrintable(error));
+
+    Station station(dir.path(), nullptr);
+    station.setConcentratorAddress(QStringLiteral("1"));
+    station.setPollStepInterval(250);
+    station.start();
+    QVERIFY(station.link()->open(scheme + "://127.0.0.1:" + port));
+    const DeviceModel *devices = station.devices();
+    QTRY_COMPARE_WITH_TIMEOUT(devices->text(PanelQuantity::Status, 200), QStringLiteral("在线"), 10000);
+    QCOMPARE(devices->text(PanelQuantity::Temperature, 5), QStringLiteral("85"));
+    QTRY_VERIFY_WITH_TIMEOUT(station.link()->counters().lateDropped >= 2, 10000);
+    // Over a raw line the late answer meets the status block's answer in its window, and
+    // neither is trusted, as on a serial line; a gateway's transaction tells them apart.
+    QCOMPARE(devices->text(PanelQuantity::Status, 5), scheme == "tcp" ? QStringLiteral("无应答") : QStringLiteral("在线"));
+    QVERIFY(!devices->isFresh(PanelQuantity::Current, 5) && devices->isFresh(PanelQuantity::Current, 105));
+
+    if (scheme == "mbtcp") {
+        simulator.stop();
+    } else {
+        // The connection is served by a child of the listening socat.
+        QProcess::execute("pkill", {"-KILL", "-P", QString::number(server.processId())});
+        server.kill();
+        server.waitForFinished();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(station.link()->state(), LinkState::Lost, 5000);
+    QVERIFY2(serve(), qPrintable(error));
+    QTRY_COMPARE_WITH_TIMEOUT(station.link()->state(), LinkState::Answering, 10000);
+    server.kill();
+    server.waitForFinished();
 }
 
 // Unlike the fixed limits; a stored value out of range reads as the nearest allowed.

@@ -231,16 +231,20 @@ bool is_device_loss(int error)
 class Server {
 public:
     Server(modbus_t *ctx, modbus_mapping_t *map, const Options &opt, Readings &readings)
-        : ctx_(ctx), map_(map), opt_(opt), readings_(readings), overrides_(opt.overrides)
+        : ctx_(ctx), map_(map), opt_(opt), readings_(readings), overrides_(opt.overrides),
+          header_(modbus_get_header_length(ctx))
     {
     }
 
-    // Returns the exit status: 0 when asked to stop, 1 when the device is gone.
+    // Returns the exit status: 0 when asked to stop, 1 when the device (or the TCP client)
+    // is gone.
     int serve();
 
 private:
+    // req is the whole request as libmodbus took it: over TCP its header comes first, and
+    // the unit id (the RTU frame's address) ends the header.
     void handle(const std::uint8_t *req, int length);
-    void send_faulty(const std::uint8_t *req, unsigned modes);
+    void send_faulty(const std::uint8_t *req, int length, unsigned modes);
 
     modbus_t *ctx_;
     modbus_mapping_t *map_;
@@ -250,17 +254,19 @@ private:
     Readings &readings_;
     Overrides overrides_;
     int served_ = -1;
+    int header_;
 };
 
 int Server::serve()
 {
-    std::uint8_t req[MODBUS_RTU_MAX_ADU_LENGTH];
+    std::uint8_t req[MODBUS_MAX_ADU_LENGTH];
+    const std::uint8_t *rtu = req + header_ - 1;
     bool skipping_answer = false;
 
     while (!g_stop) {
         const bool was_skipping = skipping_answer;
         skipping_answer = false;
-        std::memset(req, 0, 8);
+        std::memset(req, 0, static_cast<std::size_t>(header_) + 7);
         const int rc = modbus_receive(ctx_, req);
 
         if (rc > 0) {
@@ -271,11 +277,11 @@ int Server::serve()
             if (was_skipping) {
                 // libmodbus has just read (or waited for) what it took to be
                 // the other slave's answer. Say so if it swallowed a frame.
-                if (req[1] != 0)
+                if (rtu[1] != 0)
                     trace("%s: discarded as the answer to the previous frame",
-                          describe_request(req).c_str());
+                          describe_request(rtu).c_str());
             } else {
-                trace("%s: ignored, not our address", describe_request(req).c_str());
+                trace("%s: ignored, not our address", describe_request(rtu).c_str());
                 skipping_answer = true;
             }
             continue;
@@ -289,7 +295,8 @@ int Server::serve()
         if (is_device_loss(error)) {
             // A pty whose other end has closed never recovers, and its name
             // may soon belong to someone else's pty, so do not reopen it.
-            note("%s hung up (%s)", opt_.device.c_str(), std::strerror(error));
+            if (opt_.mbtcp_port == 0)
+                note("%s hung up (%s)", opt_.device.c_str(), std::strerror(error));
             return 1;
         }
         trace("receive failed: %s", modbus_strerror(error));
@@ -302,43 +309,48 @@ int Server::serve()
 
 void Server::handle(const std::uint8_t *req, int length)
 {
-    const int slave = req[0];
-    const int function = req[1];
+    const std::uint8_t *rtu = req + header_ - 1;
+    const int slave = rtu[0];
+    const int function = rtu[1];
 
     if (slave == 0) {
-        trace("%s: broadcast, no reply", describe_request(req).c_str());
+        trace("%s: broadcast, no reply", describe_request(rtu).c_str());
         return;
     }
 
     if (opt_.turnaround_ms > 0 && !pause_ms(opt_.turnaround_ms))
         return;
     readings_.advance(Clock::now());
-    if (function == kReadInputRegisters && length >= 6)
-        alternate((req[2] << 8) | req[3], (req[4] << 8) | req[5]);
+    if (function == kReadInputRegisters && length >= header_ + 5)
+        alternate((rtu[2] << 8) | rtu[3], (rtu[4] << 8) | rtu[5]);
     readings_.store(map_->tab_input_registers, overrides_);
 
     if (function != kReadInputRegisters) {
         // A device that only serves input registers rejects anything else
         // outright (libmodbus alone would answer some, e.g. report slave id).
-        trace("%s: exception, illegal function", describe_request(req).c_str());
+        trace("%s: exception, illegal function", describe_request(rtu).c_str());
         modbus_reply_exception(ctx_, req, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
         return;
     }
 
-    const int start = (req[2] << 8) | req[3];
-    const int count = (req[4] << 8) | req[5];
+    const int start = (rtu[2] << 8) | rtu[3];
+    const int count = (rtu[4] << 8) | rtu[5];
     const bool valid = count >= 1 && count <= kMaxReadRegisters && start >= kFirstRegister &&
                        start + count <= kFirstRegister + kRegisterCount;
-    const unsigned modes = valid ? opt_.faults.modes_for(start) : 0;
+    unsigned modes = valid ? opt_.faults.modes_for(start) : 0;
+    // A gateway frames its own answers: only whether and when one goes out is ours.
+    if (opt_.mbtcp_port != 0)
+        modes &= kFaultDrop | kFaultLate;
+    const bool paced = valid && opt_.paced && opt_.mbtcp_port == 0;
 
-    if (modes == 0 && !(valid && opt_.paced)) {
-        trace("%s: %s", describe_request(req).c_str(), valid ? "reply" : "exception");
+    if (modes == 0 && !paced) {
+        trace("%s: %s", describe_request(rtu).c_str(), valid ? "reply" : "exception");
         modbus_reply(ctx_, req, length, map_);
         return;
     }
-    trace("%s: %s", describe_request(req).c_str(),
+    trace("%s: %s", describe_request(rtu).c_str(),
           modes ? ("fault " + describe_faults(modes)).c_str() : "paced reply");
-    send_faulty(req, modes);
+    send_faulty(req, length, modes);
 }
 
 void Server::alternate(int start, int count)
@@ -362,12 +374,16 @@ void Server::alternate(int start, int count)
     std::fflush(stdout);
 }
 
-void Server::send_faulty(const std::uint8_t *req, unsigned modes)
+void Server::send_faulty(const std::uint8_t *req, int length, unsigned modes)
 {
     if (modes & kFaultDrop)
         return;
     if ((modes & kFaultLate) && !pause_ms(opt_.late_ms))
         return;
+    if (opt_.mbtcp_port != 0) {
+        modbus_reply(ctx_, req, length, map_);
+        return;
+    }
 
     const int start = (req[2] << 8) | req[3];
     const int count = (req[4] << 8) | req[5];
@@ -427,9 +443,12 @@ int main(int argc, char **argv)
 
     install_stop_handlers();
 
-    modbus_t *ctx = modbus_new_rtu(opt.device.c_str(), 9600, 'N', 8, 1);
+    const bool tcp = opt.mbtcp_port != 0;
+    modbus_t *ctx = tcp ? modbus_new_tcp("127.0.0.1", opt.mbtcp_port)
+                        : modbus_new_rtu(opt.device.c_str(), 9600, 'N', 8, 1);
+    const std::string where = tcp ? "tcp " + std::to_string(opt.mbtcp_port) : opt.device;
     if (ctx == nullptr) {
-        std::fprintf(stderr, "kestro-concentrator-sim: %s: %s\n", opt.device.c_str(),
+        std::fprintf(stderr, "kestro-concentrator-sim: %s: %s\n", where.c_str(),
                      modbus_strerror(errno));
         return 1;
     }
@@ -437,8 +456,9 @@ int main(int argc, char **argv)
     modbus_set_indication_timeout(ctx, 0, kIdlePollUsec);
     modbus_set_response_timeout(ctx, 0, kOtherSlaveAnswerUsec);
 
-    if (modbus_connect(ctx) == -1) {
-        std::fprintf(stderr, "kestro-concentrator-sim: cannot open %s: %s\n", opt.device.c_str(),
+    int listening = -1;
+    if (tcp ? (listening = modbus_tcp_listen(ctx, 1)) == -1 : modbus_connect(ctx) == -1) {
+        std::fprintf(stderr, "kestro-concentrator-sim: cannot open %s: %s\n", where.c_str(),
                      modbus_strerror(errno));
         modbus_free(ctx);
         return 1;
@@ -454,10 +474,24 @@ int main(int argc, char **argv)
     }
     readings.store(map->tab_input_registers, opt.overrides);
 
-    std::printf("ready %s address %d\n", opt.device.c_str(), opt.address);
+    std::printf("ready %s address %d\n", where.c_str(), opt.address);
     std::fflush(stdout);
 
-    const int status = Server(ctx, map, opt, readings).serve();
+    int status = 0;
+    if (!tcp) {
+        status = Server(ctx, map, opt, readings).serve();
+    } else {
+        // One client at a time; a client that leaves makes room for the next.
+        Server server(ctx, map, opt, readings);
+        while (!g_stop) {
+            if (modbus_tcp_accept(ctx, &listening) == -1)
+                continue; // interrupted by a stop signal, or a client gone at once
+            server.serve();
+            close(modbus_get_socket(ctx));
+            modbus_set_socket(ctx, -1);
+        }
+        close(listening);
+    }
 
     trace("stopping");
     modbus_mapping_free(map);

@@ -10,6 +10,7 @@
 
 const char kUsage[] =
     "Usage: kestro-concentrator-sim --device PATH [options]\n"
+    "       kestro-concentrator-sim --mbtcp PORT [options]\n"
     "\n"
     "Simulates a field concentrator of up to 200 wireless measuring devices as a\n"
     "Modbus RTU slave (9600 baud, 8N1) on a serial device or pseudo-terminal.\n"
@@ -23,7 +24,11 @@ const char kUsage[] =
     "and broadcasts get no reply.\n"
     "\n"
     "Options:\n"
-    "  --device PATH          serial device to serve (required)\n"
+    "  --device PATH          serial device to serve\n"
+    "  --mbtcp PORT           instead of a device, serve Modbus TCP on\n"
+    "                         127.0.0.1:PORT, one client at a time, as a gateway\n"
+    "                         in front of the concentrator does (unit id = the\n"
+    "                         address); of the faults only drop and late apply\n"
     "  --address N            slave address 1..247 (default 1)\n"
     "  --seed N               random seed, 0..18446744073709551615 (default: time\n"
     "                         based)\n"
@@ -77,7 +82,8 @@ const char kUsage[] =
     "read below 0 degC, and voltages, temperatures and currents drift in a\n"
     "bounded random walk, one step per second of wall-clock time.\n"
     "\n"
-    "Once the device is open, prints \"ready PATH address N\" on stdout.\n"
+    "Once the device is open, prints \"ready PATH address N\" on stdout (with\n"
+    "--mbtcp, \"ready tcp PORT address N\" once it listens).\n"
     "Exit status: 0 after SIGINT or SIGTERM, 1 if the device cannot be opened or\n"
     "hangs up (e.g. the other end of the pty pair goes away), 2 on bad usage.\n";
 
@@ -85,6 +91,7 @@ namespace {
 
 enum OptionId {
     kOptDevice = 1000,
+    kOptMbtcp,
     kOptAddress,
     kOptSeed,
     kOptStatic,
@@ -246,6 +253,7 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
 {
     static const option long_options[] = {
         {"device", required_argument, nullptr, kOptDevice},
+        {"mbtcp", required_argument, nullptr, kOptMbtcp},
         {"address", required_argument, nullptr, kOptAddress},
         {"seed", required_argument, nullptr, kOptSeed},
         {"static", no_argument, nullptr, kOptStatic},
@@ -279,6 +287,9 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
         case kOptDevice:
             out.device = arg;
             ok = !out.device.empty();
+            break;
+        case kOptMbtcp:
+            ok = parse_int(arg, 1, 65535, out.mbtcp_port);
             break;
         case kOptAddress:
             ok = parse_int(arg, 1, 247, out.address);
@@ -360,8 +371,8 @@ ParseResult parse_options(int argc, char **argv, Options &out, std::string &erro
         error = std::string("unexpected argument '") + argv[optind] + "'";
         return ParseResult::error;
     }
-    if (out.device.empty()) {
-        error = "--device PATH is required";
+    if (out.device.empty() == (out.mbtcp_port == 0)) {
+        error = "one of --device PATH and --mbtcp PORT is required";
         return ParseResult::error;
     }
     return ParseResult::ok;

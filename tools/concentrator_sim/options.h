@@ -33,6 +33,7 @@ struct Alternation {
 
 struct Options {
     std::string device;
+    int mbtcp_port = 0; // serve Modbus TCP on 127.0.0.1 at this port instead of a device
     int address = 1;
     bool seed_given = false;
     std::uint64_t seed = 0;
