@@ -157,6 +157,7 @@ void MainWindow::setUpCornerDialogs()
         if (!siteDialog) {
             siteDialog = new SiteDialog(this);
             connect(siteDialog, &SiteDialog::settingsApplied, site, &SiteLink::configure);
+            connect(siteDialog, &SiteDialog::modbusServerApplied, core, &Station::applyModbusServerSettings);
             connect(site, &SiteLink::statusChanged, siteDialog, &SiteDialog::showState);
         }
         siteDialog->showState(site->statusText());

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,7 +49,7 @@ SiteDialog::SiteDialog(QWidget *parent)
 {
     setObjectName(QStringLiteral("SiteDialog"));
     setWindowTitle(tr("远程发布"));
-    resize(460, 420);
+    resize(460, 640);
 
     enabled = new QCheckBox(tr("启用"), this);
     enabled->setObjectName(QStringLiteral("site_enabled"));
@@ -73,6 +74,22 @@ SiteDialog::SiteDialog(QWidget *parent)
     message->setStyleSheet(QStringLiteral("color: #c00000;"));
     applyButton = button("site_apply", tr("应用"), this);
     closeButton = button("site_close", tr("返回"), this);
+
+    auto *modbusBox = new QGroupBox(tr("Modbus TCP 服务"), this);
+    modbusEnabled = new QCheckBox(tr("启用（只读）"), modbusBox);
+    modbusEnabled->setObjectName(QStringLiteral("modbus_enabled"));
+    modbusAddress = lineEdit("modbus_address", modbusBox);
+    modbusPort = new QSpinBox(modbusBox);
+    modbusPort->setObjectName(QStringLiteral("modbus_port"));
+    modbusPort->setRange(1, 65535);
+    modbusUnit = new QSpinBox(modbusBox);
+    modbusUnit->setObjectName(QStringLiteral("modbus_unit"));
+    modbusUnit->setRange(1, 255);
+    auto *modbusForm = new QFormLayout(modbusBox);
+    modbusForm->addRow(QString(), modbusEnabled);
+    modbusForm->addRow(tr("监听地址"), modbusAddress);
+    modbusForm->addRow(tr("端口"), modbusPort);
+    modbusForm->addRow(tr("从站地址"), modbusUnit);
 
     auto *caRow = new QHBoxLayout;
     caRow->addWidget(ca, 1);
@@ -99,10 +116,16 @@ SiteDialog::SiteDialog(QWidget *parent)
     layout->addWidget(passwordWhere);
     layout->addWidget(state);
     layout->addWidget(message);
+    layout->addWidget(modbusBox);
     layout->addStretch();
     layout->addLayout(buttons);
 
     showSettings(SiteSettings::load());
+    const ModbusServerSettings served = ModbusServerSettings::load();
+    modbusEnabled->setChecked(served.enabled);
+    modbusAddress->setText(served.address);
+    modbusPort->setValue(served.port);
+    modbusUnit->setValue(served.unit);
     passwordWhere->setText(store->whereText());
     showState(QString());
 
@@ -157,6 +180,16 @@ SiteSettings SiteDialog::editedSettings() const
     return settings;
 }
 
+ModbusServerSettings SiteDialog::editedModbusSettings() const
+{
+    ModbusServerSettings settings;
+    settings.enabled = modbusEnabled->isChecked();
+    settings.address = modbusAddress->text().trimmed();
+    settings.port = modbusPort->value();
+    settings.unit = modbusUnit->value();
+    return settings;
+}
+
 void SiteDialog::tlsToggled(bool on)
 {
     port->setValue(portForTls(port->value(), on));
@@ -174,9 +207,12 @@ void SiteDialog::browseCa()
 void SiteDialog::apply()
 {
     const SiteSettings settings = editedSettings();
-    if (!FormWidgets::checkedSave(settings.problem(), [&settings](QString *unsaved) { return settings.save(unsaved); },
+    const ModbusServerSettings served = editedModbusSettings();
+    const QString problem = settings.problem().isEmpty() ? served.problem() : settings.problem();
+    if (!FormWidgets::checkedSave(problem, [&](QString *unsaved) { return served.save(unsaved) && settings.save(unsaved); },
                                   message, tr("远程发布")))
         return;
+    emit modbusServerApplied(served);
     const QString typed = password->text();
     // Not kept in the widget once handed on.
     password->clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scada/modbusserversettings.h"
 #include "site/sitesettings.h"
 
 #include <QDialog>
@@ -13,7 +14,8 @@ class QPushButton;
 class QSpinBox;
 
 // "远程发布": edits every key of the site link and its password, and shows how the link
-// stands. Nothing takes effect until 应用; a password field left empty keeps the stored one.
+// stands; below it, the Modbus TCP server for a plant SCADA. Nothing takes effect until 应用;
+// a password field left empty keeps the stored one.
 class SiteDialog : public QDialog
 {
     Q_OBJECT
@@ -29,6 +31,7 @@ public:
 
 signals:
     void settingsApplied(const SiteSettings &settings, const QString &password);
+    void modbusServerApplied(const ModbusServerSettings &settings);
 
 private slots:
     void apply();
@@ -40,6 +43,7 @@ private slots:
 private:
     void showSettings(const SiteSettings &settings);
     SiteSettings editedSettings() const;
+    ModbusServerSettings editedModbusSettings() const;
 
     PasswordStore *store;
     SiteSettings pending;
@@ -55,6 +59,10 @@ private:
     QLineEdit *password;
     QLineEdit *station;
     QLineEdit *prefix;
+    QCheckBox *modbusEnabled;
+    QLineEdit *modbusAddress;
+    QSpinBox *modbusPort;
+    QSpinBox *modbusUnit;
     QLabel *passwordWhere;
     QLabel *state;
     QLabel *message;

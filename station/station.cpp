@@ -12,6 +12,9 @@
 #include "notify/notifier.h"
 #include "notify/notifysecrets.h"
 #include "notify/notifysettings.h"
+#include "scada/modbusimage.h"
+#include "scada/modbusserver.h"
+#include "scada/modbusserversettings.h"
 #include "serial/concentratorlink.h"
 #include "serial/pollingpace.h"
 #include "site/passwordstore.h"
@@ -113,6 +116,8 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
 
 Station::~Station()
 {
+    // Before the parts its feeding reads.
+    delete modbus;
     // Whatever writes the database goes before it; the journal writes its backlog as it goes.
     delete notify;
     delete site;
@@ -142,6 +147,7 @@ void Station::start()
         return;
     startSiteLink();
     startNotifier();
+    startModbusServer();
     // Once the window is up: a week's backfill keeps a core busy for a second or two.
     QTimer::singleShot(2000, archive, [this]() { archive->start(QDateTime::currentDateTime()); });
 }
@@ -231,6 +237,7 @@ void Station::evaluationTick()
 {
     deviceModel->evaluate();
     judgeReadings();
+    feedModbusServer();
 }
 
 void Station::judgeAnswer(int step)
@@ -451,4 +458,35 @@ void Station::publishDevices()
 {
     if (site->isEnabled())
         site->setDevices(SiteMessages::deviceSnapshots(*deviceModel));
+}
+
+void Station::startModbusServer()
+{
+    modbus = new ModbusServer(this);
+    connect(modbus, &ModbusServer::problemChanged, this,
+            [this](const QString &problem) { stationFaults->set("modbus", problem); });
+    connect(concentratorLink, &ConcentratorLink::stateChanged, modbus, [this]() { feedModbusServer(); });
+    applyModbusServerSettings(ModbusServerSettings::load());
+}
+
+void Station::applyModbusServerSettings(const ModbusServerSettings &settings)
+{
+    if (!modbus)
+        return;
+    // The same settings again restart only a server that could not listen: its clients stay.
+    if (settings == modbus->settings() && (modbus->isListening() || !settings.enabled))
+        return;
+    modbus->apply(settings);
+    // Before any client can ask: nothing runs between listening and this.
+    feedModbusServer();
+}
+
+// Nothing is built while the server is off.
+void Station::feedModbusServer()
+{
+    if (modbus && modbus->settings().enabled)
+        modbus->setImage(ModbusImage::make(deviceModel->readings(), concentratorLink->state(),
+                                           handling->openCount(), handling->unacknowledgedCount(),
+                                           concentratorLink->lastAnswerAt(),
+                                           handling->activeAlarms()));
 }

@@ -20,6 +20,8 @@ class ArchiveUpdater;
 class ConcentratorLink;
 class DeviceModel;
 class Notifier;
+class ModbusServer;
+struct ModbusServerSettings;
 struct NotifySettings;
 class PasswordStore;
 class PollingCycle;
@@ -61,6 +63,8 @@ public:
     ArchiveUpdater *archiveUpdater() const { return archive; }
     // E-mail and webhooks; none on a second station, which must not send them twice.
     Notifier *notifier() const { return notify; }
+    // The Modbus TCP server for a plant SCADA; none on a second station.
+    ModbusServer *modbusServer() const { return modbus; }
     StationFaults *faults() const { return stationFaults; }
     const AlarmDetector &alarms() const { return alarmState; }
     const ModbusFrame::Registers &registers() const { return registerValues; }
@@ -107,6 +111,8 @@ public:
     // New notification settings and secrets, in force at once; nothing on a second station.
     void applyNotifySettings(const NotifySettings &settings, const QString &smtpPassword,
                              const QString &webhookSecret);
+    // Serves as the settings say from now on; nothing on a second station.
+    void applyModbusServerSettings(const ModbusServerSettings &settings);
     // The alarm list was wiped: detection starts afresh.
     void clearAlarms();
 
@@ -146,6 +152,8 @@ private:
     void publishLink();
     void publishAlarms();
     void publishDevices();
+    void startModbusServer();
+    void feedModbusServer();
 
     // First, so the ports are being listed while the rest is made.
     PortEnumeration ports;
@@ -164,6 +172,7 @@ private:
     PasswordStore *sitePassword = nullptr;
     ArchiveUpdater *archive = nullptr;
     Notifier *notify = nullptr;
+    ModbusServer *modbus = nullptr;
 
     QBasicTimer clockTimer;
     QBasicTimer pollTimer;
