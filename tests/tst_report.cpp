@@ -1,0 +1,224 @@
+// A report's figures over a small day and month written by the station's own writers, against
+// figures worked out by hand from the values written here.
+
+#include "testsupport.h"
+
+#include "config/devicesettingsfile.h"
+#include "core/walltime.h"
+#include "history/historystore.h"
+#include "report/reportbuilder.h"
+#include "storage/alarmjournal.h"
+#include "storage/cabinetgroupstore.h"
+#include "storage/hourlyarchive.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+const QDateTime kNow = QDateTime::fromString("2026-05-12 12:00:00", "yyyy-MM-dd hh:mm:ss");
+
+QString at(qint64 wallMs)
+{
+    return WallTime::stamp(wallMs);
+}
+
+// Device 3 and 7 over 08:00..08:05 of 2026-05-12 (device 7 reads 0, unrecorded, at 08:02),
+// and one minute of device 3 the day before.
+void writeHistory(const QString &dir)
+{
+    HistoryStore store(dir);
+    const auto minute = [&store](const char *stamp, float t3, float c3, float t7, float c7) {
+        DeviceReadings r;
+        r.deviceTemperature[2] = t3, r.deviceCurrent[2] = c3;
+        r.deviceTemperature[6] = t7, r.deviceCurrent[6] = c7;
+        QVERIFY(!store.recordHistoryMinute(r, QDateTime::fromString(stamp, "yyyy-MM-dd hh:mm:ss")).failed);
+    };
+    minute("2026-05-11 23:59:00", 99, 9, 0, 0);
+    const float t3[] = {30, 31, 35, 35, 33, 28}, c3[] = {1, 2, 3, 3, 2, 1};
+    const float t7[] = {20, 21, 0, 22, 23, 24}, c7[] = {5, float(qQNaN()), 0, 5, 6, 4};
+    for (int k = 0; k < 6; ++k)
+        minute(qPrintable(QString("2026-05-12 08:0%1:00").arg(k)), t3[k], c3[k], t7[k], c7[k]);
+}
+
+JournalEvent row(int device, int kind, const char *what, const char *stamp, double value = qQNaN(),
+                   double limit = qQNaN(), int level = 1)
+{
+    JournalEvent e;
+    e.device = device, e.kind = kind, e.event = what, e.timeText = stamp, e.level = level;
+    e.epochMs = QDateTime::fromString(stamp, "yyyy-MM-dd hh:mm:ss").toMSecsSinceEpoch();
+    e.value = value, e.limit = limit, e.text = QString::number(device) + what;
+    return e;
+}
+
+// "device kind level start end duration_s peak source acknowledged" of each alarm.
+QStringList alarms(const ReportData &data)
+{
+    QStringList all;
+    for (const ReportAlarm &a : data.alarms)
+        all << QString("%1 %2 %3 %4%5 %6 %7 %8 %9 %10")
+                   .arg(a.device).arg(a.kind).arg(a.level).arg(a.beganBefore ? "<" : "").arg(at(a.startMs))
+                   .arg(a.open ? "open" : at(a.endMs)).arg(a.durationMs / 1000).arg(a.peak)
+                   .arg(int(a.peakSource)).arg(a.acknowledged ? at(a.acknowledgedMs) : "-");
+    return all;
+}
+
+// "device minutes min mean max max-time" of a quantity.
+QString figures(const ReportDevice &d, const ReportQuantity &q)
+{
+    return QString("%1 %2 %3 %4 %5 %6").arg(d.device).arg(q.minutes).arg(q.min).arg(q.mean).arg(q.max)
+        .arg(q.minutes ? at(q.maxMs) : "-");
+}
+
+} // namespace
+
+class tst_report : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dayFromMinuteFilesAndJournal();
+    void monthFromArchive();
+    void historyFilesAloneAreReadNotWritten();
+};
+
+void tst_report::dayFromMinuteFilesAndJournal()
+{
+    QTemporaryDir dir;
+    writeHistory(dir.path());
+    QVector<QString> lines(600);
+    lines[2] = "进线A相", lines[6] = "进线B相", lines[202] = "配电室";
+    QString error;
+    QVERIFY2(DeviceSettingsFile::save(dir.filePath("save_data.txt"), lines, &error), qPrintable(error));
+    {
+        StationDatabase db(dir.path());
+        QVERIFY(CabinetGroupStore(&db).replace({{"1号柜", {3, 7, 0}, 12}, {"2号柜", {0, 0, 0}, 12}}));
+        AlarmJournal journal(db);
+        QVERIFY(journal.append({row(5, 1, "alarm", "2026-05-10 10:00:00", 41, 40), row(5, 1, "recovery", "2026-05-10 11:00:00", 38, 38),
+                                row(3, 1, "alarm", "2026-05-11 23:50:00", 41, 40), row(3, 1, "acknowledge", "2026-05-11 23:55:00"),
+                                row(3, 1, "recovery", "2026-05-12 08:03:30", 38, 38), row(7, 3, "alarm", "2026-05-12 08:00:30", 5.5, 5),
+                                row(7, 3, "acknowledge", "2026-05-12 08:01:00"), row(7, 8, "alarm", "2026-05-12 08:04:00", 23, 22.5, 0),
+                                row(7, 3, "recovery", "2026-05-12 08:04:30", 4, 5), row(7, 8, "recovery", "2026-05-12 08:05:30", 22, 22.5, 0),
+                                row(0, 4, "alarm", "2026-05-12 09:00:00"), row(0, 4, "recovery", "2026-05-12 09:30:00"),
+                                row(12, 1, "alarm", "2026-05-12 10:00:00", 45, 40), row(12, 1, "alarm", "2026-05-12 10:30:00", 46, 40),
+                                row(0, 4, "alarm", "2026-05-12 11:00:00"), row(0, 4, "recovery", "2026-05-12 11:06:00")}));
+    }
+    QVector<int> progress;
+    const ReportData data = ReportBuilder::build(dir.path(), ReportPeriod::day(QDate(2026, 5, 12)), "站A", kNow,
+                                                 [&progress](int percent) { progress << percent; });
+    QCOMPARE(int(data.source), int(ReportSource::MinuteFiles));
+    QCOMPARE(data.stationName, QString("站A"));
+    QVERIFY(!data.cancelled && data.notes.isEmpty() && data.databaseFound);
+    QVERIFY(progress.size() >= 3 && progress.first() == 0 && progress.last() == 100);
+    QVERIFY(std::is_sorted(progress.cbegin(), progress.cend()));
+
+    QCOMPARE(data.devices.size(), 3);
+    const ReportDevice &d3 = data.devices.at(0), &d7 = data.devices.at(1), &d12 = data.devices.at(2);
+    QCOMPARE(QStringList({d3.name, d3.location, d7.name, d12.name}), QStringList({"进线A相", "配电室", "进线B相", ""}));
+    QCOMPARE(d3.cabinetGroups, QStringList({"1号柜"}));
+    QCOMPARE(d12.cabinetGroups, QStringList({"1号柜", "2号柜"}));
+    QCOMPARE(figures(d3, d3.temperature), QString("3 6 28 32 35 2026-05-12 08:02:00"));
+    QCOMPARE(figures(d3, d3.current), QString("3 6 1 2 3 2026-05-12 08:02:00"));
+    QCOMPARE(figures(d7, d7.temperature), QString("7 5 20 22 24 2026-05-12 08:05:00"));
+    QCOMPARE(figures(d7, d7.current), QString("7 4 4 5 6 2026-05-12 08:04:00"));
+    QCOMPARE(figures(d12, d12.temperature), QString("12 0 nan nan nan -"));
+    // 00:00 to 08:03:30, and 10:00 to the report's 12:00.
+    QCOMPARE(QVector<double>({d3.temperatureAlarmMinutes, d7.temperatureAlarmMinutes, d12.temperatureAlarmMinutes}),
+             QVector<double>({483.5, 0, 120}));
+
+    QCOMPARE(data.hottest.size(), 2);
+    QCOMPARE(data.hottest.at(0).device, 3);
+    QCOMPARE(data.hottest.at(0).value, QVector<double>({30, 31, 35, 35, 33, 28}));
+    QCOMPARE(at(data.hottest.at(0).x.last()), QString("2026-05-12 08:05:00"));
+    QVERIFY(!data.hottest.at(0).hourly && data.hottest.at(1).device == 7);
+
+    // Peaks from the minutes during each alarm (not device 3's 99 of the day before), else the journal's.
+    QCOMPARE(alarms(data), QStringList({
+        "3 1 1 <2026-05-11 23:50:00 2026-05-12 08:03:30 29610 35 0 2026-05-11 23:55:00",
+        "7 3 1 2026-05-12 08:00:30 2026-05-12 08:04:30 240 6 0 2026-05-12 08:01:00",
+        "7 8 0 2026-05-12 08:04:00 2026-05-12 08:05:30 90 24 0 -",
+        "0 4 1 2026-05-12 09:00:00 2026-05-12 09:30:00 1800 nan 2 -",
+        "12 1 1 2026-05-12 10:00:00 open 7200 45 2 -",
+        "0 4 1 2026-05-12 11:00:00 2026-05-12 11:06:00 360 nan 2 -"}));
+    QStringList counts;
+    for (const ReportAlarmCount &c : data.alarmCounts)
+        counts << QString("%1/%2:%3").arg(c.kind).arg(c.level).arg(c.count);
+    QCOMPARE(counts, QStringList({"1/1:2", "3/1:1", "4/1:2", "8/0:1"}));
+    // 36 minutes of outage in the 12 hours covered.
+    QVERIFY(data.link.known);
+    QCOMPARE(data.link.availableShare, 0.95);
+    QCOMPARE(QVector<qint64>({data.link.outages, data.link.longestOutageMs / 1000}), QVector<qint64>({2, 1800}));
+    QCOMPARE(at(data.link.longestOutageStartMs), QString("2026-05-12 09:00:00"));
+
+    std::atomic<bool> cancel{true};
+    QVERIFY(ReportBuilder::build(dir.path(), ReportPeriod::day(QDate(2026, 5, 12)), "站A", kNow, {}, &cancel).cancelled);
+}
+
+void tst_report::monthFromArchive()
+{
+    QTemporaryDir dir;
+    const auto hour = [](int device, const char *stamp, int tn, double tmin, double tmean, double tmax, int cn = 0,
+                         double cmin = qQNaN(), double cmean = qQNaN(), double cmax = qQNaN()) {
+        QDateTime wall = QDateTime::fromString(stamp, "yyyy-MM-dd hh:mm");
+        wall.setTimeSpec(Qt::UTC);
+        const qint64 h = wall.toSecsSinceEpoch();
+        return ArchiveHour{device, h, h, tn, tmin, tmean, tmax, cn, cmin, cmean, cmax};
+    };
+    {
+        StationDatabase db(dir.path());
+        QVERIFY(db.open() && HourlyArchive(&db).write({hour(5, "2026-03-31 23:00", 60, 90, 95, 99),
+                                                        hour(5, "2026-04-03 10:00", 60, 20, 25, 30, 60, 1, 2, 3),
+                                                        hour(5, "2026-04-20 14:00", 30, 22, 28, 35),
+                                                        hour(5, "2026-05-01 00:00", 60, 90, 95, 98),
+                                                        hour(9, "2026-04-10 00:00", 60, 10, 15, 20)}));
+        AlarmJournal journal(db);
+        QVERIFY(journal.append({row(5, 1, "alarm", "2026-04-20 14:10:00", 36, 35),
+                                row(5, 1, "recovery", "2026-04-20 14:20:00", 34, 35)}));
+    }
+    const ReportData data = ReportBuilder::build(dir.path(), ReportPeriod::month(2026, 4), "站A", kNow);
+    QCOMPARE(int(data.source), int(ReportSource::HourlyArchive));
+    QCOMPARE(data.devices.size(), 2);
+    const ReportDevice &d5 = data.devices.at(0), &d9 = data.devices.at(1);
+    // Mean weighted by minutes: (25 * 60 + 28 * 30) / 90.
+    QCOMPARE(figures(d5, d5.temperature), QString("5 90 20 26 35 2026-04-20 14:00:00"));
+    QCOMPARE(figures(d5, d5.current), QString("5 60 1 2 3 2026-04-03 10:00:00"));
+    QCOMPARE(figures(d9, d9.temperature), QString("9 60 10 15 20 2026-04-10 00:00:00"));
+    QCOMPARE(d5.temperatureAlarmMinutes, 10.0);
+    QCOMPARE(alarms(data), QStringList({"5 1 1 2026-04-20 14:10:00 2026-04-20 14:20:00 600 35 1 -"}));
+    QCOMPARE(data.link.availableShare, 1.0);
+    QCOMPARE(data.hottest.size(), 2);
+    const ReportSeries &s5 = data.hottest.at(0);
+    QVERIFY(s5.hourly && s5.device == 5);
+    QCOMPARE(s5.value, QVector<double>({25, 28}));
+    QCOMPARE(s5.min, QVector<double>({20, 22}));
+    QCOMPARE(s5.max, QVector<double>({30, 35}));
+}
+
+void tst_report::historyFilesAloneAreReadNotWritten()
+{
+    QTemporaryDir dir;
+    writeHistory(dir.path());
+    const ReportData day = ReportBuilder::build(dir.path(), ReportPeriod::day(QDate(2026, 5, 12)), "站A", kNow);
+    QCOMPARE(int(day.source), int(ReportSource::MinuteFiles));
+    QCOMPARE(day.devices.size(), 2);
+    QCOMPARE(figures(day.devices.at(1), day.devices.at(1).temperature), QString("7 5 20 22 24 2026-05-12 08:05:00"));
+    QVERIFY(day.alarms.isEmpty() && !day.link.known && !day.databaseFound && day.notes.size() == 1);
+    const ReportData old = ReportBuilder::build(dir.path(), ReportPeriod::day(QDate(2026, 5, 1)), "站A", kNow);
+    QCOMPARE(int(old.source), int(ReportSource::None));
+    QVERIFY(old.devices.isEmpty());
+    QVERIFY(!QFile::exists(dir.filePath("kestro.db")));
+
+    // An older station's database is read as it is, never brought to the present schema.
+    {
+        QSqlDatabase v2 = QSqlDatabase::addDatabase("QSQLITE", "v2");
+        v2.setDatabaseName(dir.filePath("kestro.db"));
+        QVERIFY(v2.open() && QSqlQuery(v2).exec("PRAGMA user_version = 2"));
+    }
+    QSqlDatabase::removeDatabase("v2");
+    const ReportData older = ReportBuilder::build(dir.path(), ReportPeriod::month(2026, 4), "站A", kNow);
+    QVERIFY(older.databaseFound && older.source == ReportSource::None && older.notes.size() == 3);
+    QCOMPARE(databaseRows(dir.path(), "PRAGMA user_version"), QStringList({"2"}));
+}
+
+KESTRO_TEST_MAIN(tst_report)
+#include "tst_report.moc"
