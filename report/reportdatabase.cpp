@@ -1,5 +1,7 @@
 #include "report/reportdatabase.h"
 
+#include "storage/cabinetgroupstore.h"
+
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -40,22 +42,11 @@ ReportDatabase::ReportDatabase(const QString &dataDirectory) : db(dataDirectory)
 bool ReportDatabase::readGroups(QVector<CabinetGroup> *groups, QString *error) const
 {
     groups->clear();
-    QSqlQuery query(db.database());
-    query.setForwardOnly(true);
-    if (!opened || !query.exec(QStringLiteral("SELECT name, phase_a, phase_b, phase_c, ambient"
-                                              " FROM cabinet_groups ORDER BY position"))) {
-        *error = opened ? reportSqlReason(query.lastError()) : openError;
+    if (!opened) {
+        *error = openError;
         return false;
     }
-    while (query.next()) {
-        CabinetGroup group;
-        group.name = query.value(0).toString();
-        for (int k = 0; k < 3; ++k)
-            group.phases[size_t(k)] = query.value(k + 1).toInt();
-        group.ambient = query.value(4).toInt();
-        groups->append(group);
-    }
-    return true;
+    return CabinetGroupStore::read(db.database(), groups, error);
 }
 
 bool ReportDatabase::readJournal(qint64 utcFromMs, qint64 utcToMs, QVector<JournalEvent> *events,

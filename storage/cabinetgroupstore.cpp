@@ -81,9 +81,13 @@ CabinetGroupStore::CabinetGroupStore(StationDatabase *database) : db(database) {
 bool CabinetGroupStore::load(QVector<CabinetGroup> *groups, QString *error)
 {
     groups->clear();
-    if (!db->open(error))
-        return false;
-    QSqlQuery query(db->database());
+    return db->open(error) && read(db->database(), groups, error);
+}
+
+bool CabinetGroupStore::read(const QSqlDatabase &connection, QVector<CabinetGroup> *groups, QString *error)
+{
+    groups->clear();
+    QSqlQuery query(connection);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT name, phase_a, phase_b, phase_c, ambient"
                                    " FROM cabinet_groups ORDER BY position")))
