@@ -137,7 +137,7 @@ void tst_notify::line()
     QCOMPARE(NotifyMessage::line(event), expected);
 }
 
-// Keys as the issue names them, written as a site's engineer would edit the file.
+// The keys written as a site's engineer would edit the file.
 void tst_notify::settingsAsEditedByHand()
 {
     {
