@@ -1,16 +1,22 @@
-// A report's figures over a small day and month written by the station's own writers, against
-// figures worked out by hand from the values written here.
-
+// Reports: their figures over a small day and month written by the station's own writers,
+// against figures worked out by hand from the values written here; the workbook read back by
+// openpyxl, and the PDF read back by pdftotext, pdfinfo, pdffonts and pdftoppm.
 #include "testsupport.h"
 
 #include "config/devicesettingsfile.h"
 #include "core/walltime.h"
+#include "core/wholefile.h"
 #include "history/historystore.h"
 #include "report/reportbuilder.h"
+#include "report/reportpdf.h"
+#include "report/reportxlsx.h"
 #include "storage/alarmjournal.h"
 #include "storage/cabinetgroupstore.h"
 #include "storage/hourlyarchive.h"
 
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -72,6 +78,64 @@ QString figures(const ReportDevice &d, const ReportQuantity &q)
 
 } // namespace
 
+namespace {
+
+qint64 wall(const char *time)
+{
+    qint64 ms = 0;
+    return WallTime::parseStamp(QString("2026-05-12 ") + time, &ms) ? ms : -1;
+}
+
+} // namespace
+
+namespace {
+
+QString pdfTool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// 64 devices, so the device table goes on over a page; device 17 the hottest at 87.4 ℃.
+ReportData sampleDay()
+{
+    ReportData data;
+    data.stationName = "一号配电房";
+    data.period = ReportPeriod::day(QDate(2026, 5, 12));
+    data.made = QDateTime(QDate(2026, 5, 12), QTime(12, 0));
+    data.version = "0.1";
+    data.source = ReportSource::MinuteFiles;
+    data.fromMs = data.period.wallFromMs();
+    data.toMs = data.fromMs + 12 * 3600 * 1000;
+    for (int n = 1; n <= 64; ++n) {
+        ReportDevice d;
+        d.device = n, d.name = QString("回路%1").arg(n), d.location = "低压柜", d.cabinetGroups = QStringList{"1号柜"};
+        d.temperature = {720, 25, 30, 40 + n * 0.1, data.fromMs + 8 * 3600 * 1000};
+        d.current = {720, 1, 2.5, 4, data.fromMs};
+        data.devices << d;
+    }
+    data.devices[16].temperature.max = 87.4;
+    for (int n : {17, 3, 5}) {
+        ReportSeries s;
+        s.device = n;
+        for (int minute = 0; minute < 720; minute += minute == 300 ? 20 : 1)
+            s.x << data.fromMs + minute * 60000, s.value << 30 + (minute % 90) * 0.3;
+        data.hottest << s;
+    }
+    ReportAlarm a;
+    a.device = 17, a.kind = 1, a.text = "17温度异常", a.startMs = data.fromMs + 3600000, a.open = true;
+    a.endMs = data.toMs, a.durationMs = 11 * 3600000, a.peak = 87.4;
+    data.alarms << a;
+    data.alarmCounts << ReportAlarmCount{1, 1, 1};
+    data.link.known = true, data.link.coveredMs = 12 * 3600000, data.link.availableShare = 0.95;
+    return data;
+}
+
+} // namespace
+
 class tst_report : public QObject
 {
     Q_OBJECT
@@ -80,6 +144,9 @@ private slots:
     void dayFromMinuteFilesAndJournal();
     void monthFromArchive();
     void historyFilesAloneAreReadNotWritten();
+    void workbookReadBack();
+    void pdfReadsBackAsPrinted();
+    void pdfFailureLeavesNoFile();
 };
 
 void tst_report::dayFromMinuteFilesAndJournal()
@@ -218,6 +285,108 @@ void tst_report::historyFilesAloneAreReadNotWritten()
     const ReportData older = ReportBuilder::build(dir.path(), ReportPeriod::month(2026, 4), "站A", kNow);
     QVERIFY(older.databaseFound && older.source == ReportSource::None && older.notes.size() == 3);
     QCOMPARE(databaseRows(dir.path(), "PRAGMA user_version"), QStringList({"2"}));
+}
+
+void tst_report::workbookReadBack()
+{
+    ReportData data;
+    data.stationName = "站A", data.version = "0.1", data.notes = QStringList({"历史文件缺一天"});
+    data.period = ReportPeriod::day(QDate(2026, 5, 12)), data.source = ReportSource::MinuteFiles;
+    data.made = QDateTime(QDate(2026, 5, 12), QTime(12, 0));
+    data.fromMs = wall("00:00:00"), data.toMs = wall("12:00:00");
+    data.link = {true, 0, 0, 0.95, 2, 1800000, wall("09:00:00")};
+    ReportDevice d3, d12;
+    d3.device = 3, d3.name = "进线A相", d3.location = "配电室", d3.cabinetGroups = QStringList({"1号柜", "2号柜"});
+    d3.temperature = {6, 28, 32.25, 35.5, wall("08:02:00")};
+    d3.current = {6, 1, 2.125, 3, wall("08:02:00")};
+    d3.temperatureAlarmMinutes = 483.5, d12.device = 12, d12.temperatureAlarmMinutes = 120;
+    data.devices = {d3, d12};
+    data.hottest = {ReportSeries{3, false, {}, {}, {}, {}}};
+    data.alarmCounts = {{3, 1, 1}, {8, 0, 1}};
+    ReportAlarm a7, link;
+    a7.device = 7, a7.kind = 3, a7.text = "7电流异常", a7.startMs = wall("08:00:30");
+    a7.endMs = wall("08:04:30"), a7.durationMs = 240000, a7.peak = 6.5;
+    a7.acknowledged = true, a7.acknowledgedMs = wall("08:01:00");
+    link.kind = 4, link.text = "通讯中断", link.startMs = wall("11:00:00"), link.open = true, link.durationMs = 3600000;
+    data.alarms = {a7, link};
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("日报.xlsx");
+    QVERIFY(WholeFile::write(path, "old"));
+    QString error;
+    QVERIFY2(ReportXlsx::write(data, path, &error), qPrintable(error));
+    QProcess reader;
+    reader.start("/usr/bin/python3", {KESTRO_READXLSX_PATH, path});
+    QVERIFY2(reader.waitForFinished(30000) && reader.exitCode() == 0, reader.readAllStandardError().constData());
+    const QStringList lines = QString::fromUtf8(reader.readAllStandardOutput()).split('\n');
+    QCOMPARE(lines.filter(QRegularExpression("^\\[")),
+             QStringList({"[概况] A2", "[设备] A2", "[最热设备] A2", "[报警统计] A2", "[报警明细] A2"}));
+    for (const char *expected :
+         {"数据来源|分钟记录", "通讯可用率|#0.95@0.00%", "最长中断（分钟）|#30@0.0", "备注|历史文件缺一天",
+          "#3@0|进线A相|配电室|1号柜、2号柜|#28@0.0|#32.25@0.0|#35.5@0.0|2026-05-12 08:02:00|#1@0.00|#2.125@0.00|#3@0.00|#6@0|#483.5@0.0",
+          "#12@0|||||||||||#0@0|#120@0.0", "#3@0|进线A相|#35.5@0.0|2026-05-12 08:02:00", "温度预警|预警|#1@0",
+          "#7@0|7电流异常|报警|2026-05-12 08:00:30|2026-05-12 08:04:30|#4@0.0|#6.5@0.00|2026-05-12 08:01:00",
+          "|通讯中断|报警|2026-05-12 11:00:00|未恢复|#60@0.0||"})
+        QVERIFY2(lines.contains(QString::fromUtf8(expected)), expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"日报.xlsx"}));
+
+    // A folder that cannot be written, even by root: a plain file stands where it should be.
+    QVERIFY(WholeFile::write(dir.filePath("plain"), "x"));
+    QVERIFY(!ReportXlsx::write(data, dir.filePath("plain/日报.xlsx"), &error));
+    QVERIFY2(error.startsWith("cannot write in ") && error.contains("plain"), qPrintable(error));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"plain", "日报.xlsx"}));
+}
+
+void tst_report::pdfReadsBackAsPrinted()
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("report.pdf");
+    QString error;
+    QVERIFY2(ReportPdf::write(sampleDay(), pdf, &error), qPrintable(error));
+
+    const QString text = pdfTool("pdftotext", {"-layout", pdf, "-"});
+    for (const char *expected : {"温度电流监测报表", "日报 2026-05-12", "分钟记录", "设备统计", "最热设备", "报警统计",
+                                 "报警明细", "17温度异常", "未恢复", "95.00%", "审核：________"})
+        QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+    // The hottest device's row in the device table and first in the hottest.
+    QVERIFY(text.contains(QRegularExpression("\\n\\s*17\\s+回路17\\s.*87\\.4")));
+    QVERIFY(text.contains(QRegularExpression("\\n\\s*1\\s+17\\s+回路17\\s+87\\.4")));
+
+    const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)").match(pdfTool("pdfinfo", {pdf}));
+    QVERIFY(pages.hasMatch() && pages.captured(1).toInt() >= 2);
+    QVERIFY(text.contains(QRegularExpression(QString("第\\s*2\\s*页\\s*/\\s*共\\s*%1\\s*页").arg(pages.captured(1)))));
+    // The device table's header opens page 2 again.
+    const QString page2 = text.split('\f').value(1).trimmed();
+    const QString header2 = page2.left(page2.indexOf(QRegularExpression("\\n\\s*\\d+\\s+回路")));
+    QVERIFY2(header2.contains("安装部位") && header2.contains("最高时间"), qPrintable(page2.left(300)));
+
+    // Every font embedded, or a PC without them shows no Chinese.
+    const QStringList fonts = pdfTool("pdffonts", {pdf}).trimmed().split('\n').mid(2);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString &font : fonts)
+        QVERIFY2(font.contains(QRegularExpression("\\byes\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+\\s*$")), qPrintable(font));
+
+    const QString png = dir.filePath("page");
+    pdfTool("pdftoppm", {"-r", "60", "-png", "-f", "1", "-l", "1", "-singlefile", pdf, png});
+    const QImage image(png + ".png");
+    QVERIFY(image.width() > 400 && image.height() > 600);
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    QVERIFY(dark > image.width() * image.height() / 100);
+}
+
+void tst_report::pdfFailureLeavesNoFile()
+{
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY(!ReportPdf::write(sampleDay(), dir.filePath("missing/report.pdf"), &error));
+    QVERIFY(!error.isEmpty());
+    ReportData cancelled = sampleDay();
+    cancelled.cancelled = true;
+    QVERIFY(!ReportPdf::write(cancelled, dir.filePath("report.pdf"), &error));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 KESTRO_TEST_MAIN(tst_report)
