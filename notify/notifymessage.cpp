@@ -1,13 +1,11 @@
 #include "notify/notifymessage.h"
 
+#include "monitor/alarmdetector.h"
+
 #include <QLocale>
 
 namespace {
 
-constexpr int kTemperature = 1;
-constexpr int kVoltage = 2;
-constexpr int kCurrent = 3;
-constexpr int kRateOfRise = 7;
 // A base64 encoded-word of 39 bytes is 64 characters with its "=?UTF-8?B?" and "?=", so even
 // the first, after "Subject: ", keeps its line within the 76 that RFC 2047 allows.
 constexpr int kWordBytes = 39;
@@ -36,13 +34,13 @@ QString NotifyMessage::quantity(int kind, double value)
         return QString();
     const QLocale c = QLocale::c();
     switch (kind) {
-    case kVoltage:
+    case AlarmDetector::Voltage:
         return c.toString(value, 'f', 0) + QStringLiteral("mV");
-    case kCurrent:
+    case AlarmDetector::Current:
         return c.toString(value, 'f', 2) + QStringLiteral("A");
-    case kRateOfRise:
+    case AlarmDetector::RateOfRise:
         return c.toString(value, 'f', 1) + QStringLiteral("℃/分");
-    case kTemperature:
+    case AlarmDetector::Temperature:
     default:
         return c.toString(value, 'f', 1) + QStringLiteral("℃");
     }
