@@ -13,6 +13,7 @@
 #include "monitor/threshold.h"
 #include "site/sitesettings.h"
 #include "testsupport.h"
+#include "monitor/devicemodel.h"
 
 #include <QDir>
 #include <QLabel>
@@ -215,6 +216,10 @@ void tst_alarmhandling::lostConcentratorIsAnAlarmNotARecovery()
     QVERIFY2(simulator->start(pty->concentratorEnd(), concentrator, &error), qPrintable(error));
     QTRY_VERIFY_WITH_TIMEOUT(journalled("集中器通讯恢复"), 15000);
     QTRY_COMPARE_WITH_TIMEOUT(field(PanelPrefix::Status, 5)->text(), QStringLiteral("在线"), 10000);
+    // Device 1's temperature and current heard again too: a loaded machine may miss a window.
+    const DeviceModel *devices = window->station()->devices();
+    QTRY_VERIFY_WITH_TIMEOUT(devices->isFresh(PanelQuantity::Temperature, 1)
+                                 && devices->isFresh(PanelQuantity::Current, 1), 15000);
     window->evaluateNow();
     window->recordHistoryAt(QDateTime::currentDateTime());
     QVERIFY(fileBytes(monday).startsWith(history + "ID:001#温度:20.1#电流:1.01#状态:在线#时间:"));
