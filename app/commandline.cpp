@@ -25,6 +25,16 @@ QString helpText(const QList<QCommandLineOption> &options)
     return text;
 }
 
+// "day" with a date, or "month" with a month, and nothing else.
+bool parsePeriod(const QString &kind, const QString &text, ReportPeriod *period)
+{
+    if (!ReportPeriod::parse(text, period))
+        return false;
+    const ReportPeriod::Length length = period->length();
+    return (kind == QLatin1String("day") && length == ReportPeriod::Length::Day) ||
+           (kind == QLatin1String("month") && length == ReportPeriod::Length::Month);
+}
+
 } // namespace
 
 StationOptions CommandLine::parse(const QStringList &arguments)
@@ -44,7 +54,14 @@ StationOptions CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption importRules(QStringLiteral("import-rules"),
                                          QStringLiteral("Import the cabinet groups of CSV FILE and exit."),
                                          QStringLiteral("FILE"));
-    const QList<QCommandLineOption> all{help, version, dataDir, port, fullScreen, importRules};
+    const QCommandLineOption report(QStringLiteral("report"),
+                                    QStringLiteral("Make the report of a day or month and exit: "
+                                                   "--report day yyyy-MM-dd or --report month yyyy-MM."),
+                                    QStringLiteral("KIND"));
+    const QCommandLineOption out(QStringLiteral("out"),
+                                 QStringLiteral("Write the report into DIR (default: the report folder)."),
+                                 QStringLiteral("DIR"));
+    const QList<QCommandLineOption> all{help, version, dataDir, port, fullScreen, importRules, report, out};
 
     QCommandLineParser parser;
     parser.addOptions(all);
@@ -58,11 +75,13 @@ StationOptions CommandLine::parse(const QStringList &arguments)
         result.message = QStringLiteral("kestro: %1 (see --help)").arg(error);
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
+    // The report's day or month is the one argument without an option.
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > (parser.isSet(report) ? 1 : 0)) {
         result.exitNow = true;
         result.exitCode = kUsageError;
         result.message = QStringLiteral("kestro: unexpected argument '%1' (see --help)")
-                             .arg(parser.positionalArguments().constFirst());
+                             .arg(positional.constLast());
         return result;
     }
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -76,7 +95,20 @@ StationOptions CommandLine::parse(const QStringList &arguments)
     result.port = parser.value(port);
     result.fullScreen = parser.isSet(fullScreen);
     result.importRules = parser.value(importRules);
-    for (const QCommandLineOption &valued : {dataDir, port, importRules}) {
+    result.reportOut = parser.value(out);
+    if (parser.isSet(report) && !parsePeriod(parser.value(report), positional.value(0), &result.report)) {
+        result.exitNow = true;
+        result.exitCode = kUsageError;
+        result.message = QStringLiteral("kestro: --report takes day yyyy-MM-dd or month yyyy-MM (see --help)");
+        return result;
+    }
+    if (parser.isSet(out) && !parser.isSet(report)) {
+        result.exitNow = true;
+        result.exitCode = kUsageError;
+        result.message = QStringLiteral("kestro: --out goes with --report (see --help)");
+        return result;
+    }
+    for (const QCommandLineOption &valued : {dataDir, port, importRules, out}) {
         if (parser.isSet(valued) && parser.value(valued).isEmpty()) {
             result.exitNow = true;
             result.exitCode = kUsageError;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/reportperiod.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +13,9 @@ struct StationOptions
     bool fullScreen = false;
     // A CSV file of cabinet groups to import into the data folder's database, then exit.
     QString importRules;
+    // A report of this day or month into reportOut (empty: the report folder), then exit.
+    ReportPeriod report;
+    QString reportOut;
     // Help, version or a bad option: print `message` and end with `exitCode`, no window.
     bool exitNow = false;
     int exitCode = 0;

@@ -5,15 +5,29 @@
 #include "app/windowsetup.h"
 #include "core/datadirectory.h"
 #include "core/servicelog.h"
+#include "report/reportcommand.h"
 #include "station/rulesimport.h"
 #include "storage/stationdatabase.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QLockFile>
 #include <QMessageBox>
 #include <cstdio>
 #include <memory>
+
+namespace {
+
+// A script reads the report command's one line; Qt's notes on the way (no runtime folder, say)
+// are not news to it.
+void onlyGraveMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "kestro: %s\n", text.toLocal8Bit().constData());
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -33,6 +47,25 @@ int main(int argc, char *argv[])
     const bool named = !options.dataDirectory.isEmpty();
     const QString dataDirectory = named ? options.dataDirectory : DataDirectory::defaultPath();
     const QByteArray shownDirectory = QDir::toNativeSeparators(dataDirectory).toLocal8Bit();
+
+    if (options.report.isValid()) {
+        // Read only: the data folder is neither made nor locked. The PDF's fonts need the
+        // application object; the offscreen platform needs no display.
+        char platformOption[] = "-platform";
+        char platform[] = "offscreen";
+        char *reportArgv[] = {argv[0], platformOption, platform, nullptr};
+        int reportArgc = 3;
+        qInstallMessageHandler(onlyGraveMessages);
+        QGuiApplication reportApp(reportArgc, reportArgv);
+        QString output;
+        QString error;
+        const int code = ReportCommand::run(dataDirectory, options.report, options.reportOut, &output, &error);
+        std::fputs(output.toLocal8Bit().constData(), stdout);
+        std::fputs(error.toLocal8Bit().constData(), stderr);
+        if (code != 0)
+            std::fputc('\n', stderr);
+        return code;
+    }
     if (named && !QDir(dataDirectory).mkpath(QStringLiteral("."))) {
         std::fprintf(stderr, "kestro: cannot create data folder %s\n", shownDirectory.constData());
         return 2;

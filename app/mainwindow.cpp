@@ -15,6 +15,8 @@
 #include "navigation/dialog.h"
 #include "navigation/pagenavigation.h"
 #include "notify/notifydialog.h"
+#include "report/reportdialog.h"
+#include "report/reportscheduler.h"
 #include "rules/alarmrulesdialog.h"
 #include "serial/concentratorlink.h"
 #include "serial/linkmemory.h"
@@ -169,6 +171,17 @@ void MainWindow::setUpCornerDialogs()
             connect(notifyDialog, &NotifyDialog::settingsApplied, core, &Station::applyNotifySettings);
         }
         notifyDialog->exec();
+    });
+    // Made here, as the PDF needs the window's fonts; only the sole station writes on schedule.
+    reports = new ReportScheduler(core->dataDirectory(), this);
+    connect(reports, &ReportScheduler::problemChanged, this,
+            [this](const QString &text) { core->faults()->show("report", text); });
+    if (core->isSoleInstance())
+        reports->start();
+    connect(ui->report_button, &QPushButton::clicked, this, [this]() {
+        if (!reportDialog)
+            reportDialog = new ReportDialog(reports, core->dataDirectory(), this);
+        reportDialog->exec();
     });
 }
 

@@ -16,6 +16,8 @@ class HistoryPageController;
 class MainWindowForm;
 class PanelFields;
 class NotifyDialog;
+class ReportDialog;
+class ReportScheduler;
 class SiteDialog;
 class StationStatusBar;
 class Serial_port;
@@ -142,6 +144,8 @@ private:
     AlarmSound *sound = nullptr;
     SiteDialog *siteDialog = nullptr;
     NotifyDialog *notifyDialog = nullptr;
+    ReportScheduler *reports = nullptr;
+    ReportDialog *reportDialog = nullptr;
     AlarmRulesDialog *rulesDialog = nullptr;
     int currentPage = 0;
     QStringList autostartArguments;

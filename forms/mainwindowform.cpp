@@ -202,6 +202,7 @@ void MainWindowForm::buildCommandRowAndHeadings(QWidget *parent)
     rules_button = button(parent, "rules_button", 305, 20);
     // The corner's row is full up to the title: its next settings start a second row.
     notify_button = button(parent, "notify_button", 20, 52);
+    report_button = button(parent, "report_button", 105, 52);
     Device_selection = button(parent, "Device_selection", 830, 610);
     next_pageButton = button(parent, "next_pageButton", 920, 610);
     previous_pageButton = button(parent, "previous_pageButton", 1010, 610);
@@ -304,6 +305,7 @@ void MainWindowForm::retranslateUi(QMainWindow *mainWindow)
     autostart_check->setText(tr("开机自动启动"));
     rules_button->setText(tr("报警规则"));
     notify_button->setText(tr("报警通知"));
+    report_button->setText(tr("报表"));
     Device_selection->setText(tr("设备选择"));
     next_pageButton->setText(tr("下一页"));
     previous_pageButton->setText(tr("上一页"));

@@ -91,6 +91,7 @@ public:
     QCheckBox *autostart_check = nullptr;
     QPushButton *rules_button = nullptr;
     QPushButton *notify_button = nullptr;
+    QPushButton *report_button = nullptr;
     QPushButton *Device_selection = nullptr;
     QPushButton *next_pageButton = nullptr;
     QPushButton *previous_pageButton = nullptr;

@@ -1,0 +1,149 @@
+#include "report/reportscheduler.h"
+
+#include "core/servicelog.h"
+#include "report/reportschedule.h"
+#include "report/reportsettings.h"
+#include "site/sitesettings.h"
+
+#include <QDir>
+#include <QtConcurrent>
+
+namespace {
+
+constexpr int kDueCheckMs = 60 * 1000;
+constexpr qint64 kRetryMs = 15 * 60 * 1000;
+constexpr int kProgressShownMs = 100;
+
+QString shownFiles(const QStringList &files)
+{
+    QStringList shown;
+    for (const QString &file : files)
+        shown << QDir::toNativeSeparators(file);
+    return shown.join(QStringLiteral("、"));
+}
+
+} // namespace
+
+ReportScheduler::ReportScheduler(const QString &dataDirectory, QObject *parent)
+    : QObject(parent), dataDir(dataDirectory)
+{
+    qRegisterMetaType<ReportOutcome>();
+    dueTimer.setInterval(kDueCheckMs);
+    connect(&dueTimer, &QTimer::timeout, this, &ReportScheduler::checkDue);
+    progressTimer.setInterval(kProgressShownMs);
+    connect(&progressTimer, &QTimer::timeout, this, [this] {
+        const int now = percent ? percent->load() : 0;
+        if (now != shownPercent) {
+            shownPercent = now;
+            emit progressed(now);
+        }
+    });
+    connect(&watcher, &QFutureWatcher<ReportOutcome>::finished, this, &ReportScheduler::jobFinished);
+}
+
+ReportScheduler::~ReportScheduler()
+{
+    if (cancelFlag)
+        cancelFlag->store(true);
+    watcher.waitForFinished();
+}
+
+void ReportScheduler::start()
+{
+    dueTimer.start();
+    // After the window is up: the start is not held for a report.
+    QTimer::singleShot(0, this, &ReportScheduler::checkDue);
+}
+
+bool ReportScheduler::make(const ReportPeriod &period, const QString &folder)
+{
+    if (isBusy() || !period.isValid())
+        return false;
+    run(period, folder, true);
+    return true;
+}
+
+void ReportScheduler::cancel()
+{
+    if (cancelFlag && isBusy())
+        cancelFlag->store(true);
+}
+
+void ReportScheduler::checkDue()
+{
+    if (isBusy())
+        return;
+    const ReportSettings settings = ReportSettings::load();
+    const QString folder = settings.folderPath(dataDir);
+    const QString station = SiteSettings::load().station;
+    const QDateTime now = QDateTime::currentDateTime();
+    bool failing = false;
+    for (const ReportPeriod &period : ReportSchedule::due(now, settings.daily, settings.monthly)) {
+        const QString key = period.text();
+        if (nothingRecorded.contains(key) || ReportFiles::exist(folder, station, period))
+            continue;
+        if (retryAt.contains(key) && now.toMSecsSinceEpoch() < retryAt.value(key)) {
+            failing = true;
+            continue;
+        }
+        run(period, folder, false);
+        return;
+    }
+    // Nothing failing is due any more (made by hand, or switched off): nothing to say.
+    if (!failing)
+        setProblem(QString());
+}
+
+void ReportScheduler::run(const ReportPeriod &period, const QString &folder, bool onDemand)
+{
+    runningOnDemand = onDemand;
+    cancelFlag = std::make_shared<std::atomic<bool>>(false);
+    percent = std::make_shared<std::atomic<int>>(0);
+    shownPercent = -1;
+    const QString station = SiteSettings::load().station;
+    const QString dataDirectory = dataDir;
+    const auto cancel = cancelFlag;
+    const auto progress = percent;
+    watcher.setFuture(QtConcurrent::run([=] {
+        return ReportFiles::make(dataDirectory, period, station, folder, QDateTime::currentDateTime(),
+                                 [progress](int p) { progress->store(p); }, cancel.get());
+    }));
+    progressTimer.start();
+    emit progressed(0);
+}
+
+void ReportScheduler::jobFinished()
+{
+    progressTimer.stop();
+    const ReportOutcome outcome = watcher.result();
+    const bool onDemand = runningOnDemand;
+    const QString key = outcome.period.text();
+    if (outcome.written()) {
+        emit progressed(100);
+        ServiceLog::write("report", tr("报表已生成：%1").arg(shownFiles(outcome.files)));
+        retryAt.remove(key);
+    } else if (outcome.empty) {
+        ServiceLog::write("report", tr("%1 没有记录，未生成报表").arg(key));
+        if (!onDemand)
+            nothingRecorded.insert(key);
+    } else if (!outcome.cancelled) {
+        const QString text = tr("%1 报表未能生成：%2").arg(key, outcome.error);
+        ServiceLog::write("report", text);
+        if (!onDemand) {
+            retryAt.insert(key, QDateTime::currentMSecsSinceEpoch() + kRetryMs);
+            setProblem(tr("定时报表未能生成，稍后重试：%1").arg(outcome.error));
+        }
+    }
+    emit finished(outcome, onDemand);
+    // Another may be due: the month's after the day's.
+    if (!onDemand || outcome.written())
+        QTimer::singleShot(0, this, &ReportScheduler::checkDue);
+}
+
+void ReportScheduler::setProblem(const QString &text)
+{
+    if (text == problem)
+        return;
+    problem = text;
+    emit problemChanged(text);
+}
