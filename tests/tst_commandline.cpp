@@ -58,9 +58,15 @@ private slots:
         QTest::addColumn<QStringList>("printed"); // all of stdout, or what it must contain
         QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"kestro 0.1\n"};
         QTest::newRow("help") << QStringList{"--help"} << 0 << QStringList{
-            "--help ", "--version ", "--data-dir DIR ", "--port PATH ", "--full-screen ", "--import-rules FILE "};
+            "--help ", "--version ", "--data-dir DIR ", "--port PATH ", "--full-screen ", "--import-rules FILE ",
+            "--report KIND ", "--out DIR "};
         QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << QStringList{""};
         QTest::newRow("data-dir without value") << QStringList{"--data-dir"} << 2 << QStringList{""};
+        QTest::newRow("report of a week") << QStringList{"--report", "week", "2026-12-01"} << 2 << QStringList{""};
+        QTest::newRow("report without its day") << QStringList{"--report", "day"} << 2 << QStringList{""};
+        QTest::newRow("out without report") << QStringList{"--out", scratch.path()} << 2 << QStringList{""};
+        QTest::newRow("report of a missing folder")
+            << QStringList{"--data-dir", scratch.filePath("none"), "--report", "month", "2026-11"} << 2 << QStringList{""};
         // The binary is a regular file, so nothing can be made under it, not even by root.
         QTest::newRow("data-dir under a file")
             << QStringList{"--data-dir", KESTRO_BINARY_PATH "/data"} << 2 << QStringList{""};

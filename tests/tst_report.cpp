@@ -4,18 +4,30 @@
 #include "testsupport.h"
 
 #include "config/devicesettingsfile.h"
+#include "core/datadirectory.h"
 #include "core/walltime.h"
 #include "core/wholefile.h"
 #include "history/historystore.h"
 #include "report/reportbuilder.h"
+#include "report/reportdialog.h"
 #include "report/reportpdf.h"
+#include "report/reportschedule.h"
+#include "report/reportscheduler.h"
+#include "report/reportsettings.h"
 #include "report/reportxlsx.h"
+#include "site/sitesettings.h"
 #include "storage/alarmjournal.h"
 #include "storage/cabinetgroupstore.h"
 #include "storage/hourlyarchive.h"
 
+#include <QDateEdit>
 #include <QImage>
+#include <QLabel>
+#include <QLockFile>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
@@ -147,6 +159,8 @@ private slots:
     void workbookReadBack();
     void pdfReadsBackAsPrinted();
     void pdfFailureLeavesNoFile();
+    void commandLineReportsADayOfAGeneratedWeek();
+    void scheduleMakesUpAndDialogMakesOnDemand();
 };
 
 void tst_report::dayFromMinuteFilesAndJournal()
@@ -342,12 +356,20 @@ void tst_report::pdfReadsBackAsPrinted()
     QTemporaryDir dir;
     const QString pdf = dir.filePath("report.pdf");
     QString error;
-    QVERIFY2(ReportPdf::write(sampleDay(), pdf, &error), qPrintable(error));
+    // Past the 500 alarms a page to sign lists: the longest (device 17's) stays, one short goes.
+    ReportData data = sampleDay();
+    for (int k = 0; k < 500; ++k) {
+        ReportAlarm a = data.alarms.first();
+        a.device = 5, a.text = "5电流异常", a.open = false, a.startMs += k * 60000, a.durationMs = 60000 + (k ? 1000 : 0);
+        data.alarms << a;
+    }
+    QVERIFY2(ReportPdf::write(data, pdf, &error), qPrintable(error));
 
     const QString text = pdfTool("pdftotext", {"-layout", pdf, "-"});
     for (const char *expected : {"温度电流监测报表", "日报 2026-05-12", "分钟记录", "设备统计", "最热设备", "报警统计",
-                                 "报警明细", "17温度异常", "未恢复", "95.00%", "审核：________"})
+                                 "报警明细", "17温度异常", "未恢复", "95.00%", "审核：________", "共 501 条报警"})
         QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+    QCOMPARE(text.count("5电流异常"), 499);
     // The hottest device's row in the device table and first in the hottest.
     QVERIFY(text.contains(QRegularExpression("\\n\\s*17\\s+回路17\\s.*87\\.4")));
     QVERIFY(text.contains(QRegularExpression("\\n\\s*1\\s+17\\s+回路17\\s+87\\.4")));
@@ -387,6 +409,203 @@ void tst_report::pdfFailureLeavesNoFile()
     cancelled.cancelled = true;
     QVERIFY(!ReportPdf::write(cancelled, dir.filePath("report.pdf"), &error));
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+namespace {
+
+QStringList readWorkbook(const QString &path)
+{
+    QProcess reader;
+    reader.start("/usr/bin/python3", {KESTRO_READXLSX_PATH, path});
+    if (!reader.waitForFinished(30000) || reader.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(reader.readAllStandardOutput()).split('\n');
+}
+
+} // namespace
+
+// The done-when run: yesterday's report from a week of minute files and a journal, by the built
+// station's command line with no display, beside a station that holds the folder. Each device's
+// maximum is checked against the files' own lines, read here as text.
+void tst_report::commandLineReportsADayOfAGeneratedWeek()
+{
+    QTemporaryDir dir, out, config;
+    const QDate yesterday = QDate::currentDate().addDays(-1);
+    {
+        HistoryStore store(dir.path());
+        for (int day = 6; day >= 0; --day) {
+            for (int minute = 0; minute < 1440; minute += day ? 15 : 1) {
+                DeviceReadings r;
+                for (int n = 1; n <= 12; ++n) {
+                    r.deviceTemperature[n - 1] = float(30 + n + 8 * std::sin(minute / 97.0 + n * 1.3 + day));
+                    r.deviceCurrent[n - 1] = float(n * 0.5 + (minute + n * 7) % 60 / 10.0);
+                }
+                if (day == 0 && minute == 13 * 60 + 37)
+                    r.deviceTemperature[6] = 93.5f;
+                if (day == 1 && minute == 600)
+                    r.deviceTemperature[2] = 99.5f; // the day before: not yesterday's maximum
+                const QDateTime stamp(yesterday.addDays(-day), QTime(0, 0).addSecs(minute * 60));
+                QVERIFY(!store.recordHistoryMinute(r, stamp).failed);
+            }
+        }
+    }
+    const auto on = [](const QDate &date, const char *time) { return (date.toString("yyyy-MM-dd ") + time).toLatin1(); };
+    {
+        StationDatabase db(dir.path());
+        AlarmJournal journal(db);
+        QVector<JournalEvent> events{
+            row(3, 1, "alarm", on(yesterday.addDays(-1), "10:00:00").constData(), 99.5, 80),
+            row(3, 1, "recovery", on(yesterday.addDays(-1), "10:01:00").constData(), 40, 80),
+            row(7, 1, "alarm", on(yesterday, "13:36:00").constData(), 85, 80),
+            row(7, 1, "acknowledge", on(yesterday, "13:40:00").constData()),
+            row(7, 1, "recovery", on(yesterday, "13:38:30").constData(), 45, 80),
+            row(0, 4, "alarm", on(yesterday, "20:00:00").constData()),
+            row(0, 4, "recovery", on(yesterday, "20:12:00").constData())};
+        events[2].text = "7温度异常", events[0].text = "3温度异常", events[5].text = "集中器通讯中断";
+        QVERIFY(journal.append(events));
+    }
+    // The files' maxima of yesterday, as written to six figures.
+    QMap<int, double> maxima;
+    QDir data(dir.path());
+    const QRegularExpression record("ID:(\\d{3})#温度:([^#]*)#电流:[^#]*#状态:[^#]*#时间:(\\d{4}-\\d\\d-\\d\\d)");
+    for (const QString &name : data.entryList({"History_*_value.txt"})) {
+        auto matches = record.globalMatch(QString::fromUtf8(fileBytes(data.filePath(name))));
+        while (matches.hasNext()) {
+            const QRegularExpressionMatch m = matches.next();
+            const int device = m.captured(1).toInt();
+            if (m.captured(3) == yesterday.toString("yyyy-MM-dd"))
+                maxima[device] = qMax(maxima.value(device, -1e9), m.captured(2).toDouble());
+        }
+    }
+    QCOMPARE(maxima.size(), 12);
+    QCOMPARE(maxima.value(7), 93.5);
+
+    const std::unique_ptr<QLockFile> running = DataDirectory::takeLock(dir.path());
+    QVERIFY(running->isLocked());
+    QProcess station;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.remove("DISPLAY");
+    environment.insert("XDG_CONFIG_HOME", config.path());
+    if (environment.contains("ASAN_OPTIONS"))
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    station.setProcessEnvironment(environment);
+    const QString day = yesterday.toString("yyyy-MM-dd");
+    station.start(KESTRO_BINARY_PATH, {"--data-dir", dir.path(), "--report", "day", day, "--out", out.path()});
+    QVERIFY(station.waitForFinished(60000));
+    QVERIFY2(station.exitCode() == 0, station.readAllStandardError().constData());
+    const QString base = out.filePath("kestro-report-" + QSysInfo::machineHostName() + "-" + day);
+    QCOMPARE(QString::fromLocal8Bit(station.readAllStandardOutput()), base + ".pdf\n" + base + ".xlsx\n");
+
+    const QStringList lines = readWorkbook(base + ".xlsx");
+    const int devicesAt = lines.indexOf(QRegularExpression("\\[设备\\].*"));
+    QVERIFY(devicesAt >= 0);
+    for (auto it = maxima.cbegin(); it != maxima.cend(); ++it) {
+        const QString prefix = QString("#%1@0|").arg(it.key());
+        const int at = lines.indexOf(QRegularExpression(QRegularExpression::escape(prefix) + ".*"), devicesAt);
+        QVERIFY2(at > devicesAt, qPrintable(prefix));
+        const QString maximum = lines.at(at).section('|', 6, 6).section('@', 0, 0).mid(1);
+        QCOMPARE(QString::number(maximum.toDouble(), 'g', 6), QString::number(it.value(), 'g', 6));
+    }
+    const QStringList listed = lines.mid(lines.indexOf(QRegularExpression("\\[报警明细\\].*")));
+    QCOMPARE(listed.filter(QRegularExpression("温度异常|通讯中断")).size(), 2);
+    QVERIFY(listed.filter(QRegularExpression("^#7@0\\|7温度异常\\|.*\\|" + on(yesterday, "13:36:00") + "\\|")).size() == 1);
+    QVERIFY(listed.filter("集中器通讯中断|报警|" + on(yesterday, "20:00:00")).size() == 1);
+
+    const QString text = pdfTool("pdftotext", {"-layout", base + ".pdf", "-"});
+    for (const char *expected : {"设备统计", "最热设备", "报警明细", "7温度异常", "93.5", "分钟记录"})
+        QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+    QVERIFY(!text.contains("3温度异常"));
+
+    // A folder of history files alone: made all the same, and no database made; a day with
+    // nothing recorded: one line, exit 2.
+    for (const char *name : {"kestro.db", "kestro.db-wal", "kestro.db-shm"})
+        QFile::remove(dir.filePath(name));
+    const QStringList refused{"day", yesterday.addYears(-3).toString("yyyy-MM-dd")};
+    for (const QStringList &period : {QStringList{"day", day}, refused}) {
+        station.start(KESTRO_BINARY_PATH, QStringList{"--data-dir", dir.path(), "--out", out.filePath("alone"), "--report"} + period);
+        QVERIFY(station.waitForFinished(60000));
+        QCOMPARE(station.exitCode(), period == refused ? 2 : 0);
+        QCOMPARE(station.readAllStandardError().count('\n'), 1); // the missing database, or why not
+    }
+    QCOMPARE(QDir(out.filePath("alone")).entryList(QDir::Files).size(), 2);
+    QVERIFY(!QFile::exists(dir.filePath("kestro.db")));
+}
+
+// The schedule's days; the scheduler making up what it missed at its start, saying what fails,
+// and the dialog making a report on demand with its progress.
+void tst_report::scheduleMakesUpAndDialogMakesOnDemand()
+{
+    const auto due = [](const char *now, bool daily, bool monthly) {
+        QStringList texts;
+        for (const ReportPeriod &p : ReportSchedule::due(QDateTime::fromString(now, "yyyy-MM-dd hh:mm"), daily, monthly))
+            texts << p.text();
+        return texts.join(' ');
+    };
+    QCOMPARE(due("2026-12-09 00:04", true, true), QString("2026-12-07 2026-11"));
+    QCOMPARE(due("2026-12-09 00:05", true, true), QString("2026-12-08 2026-11"));
+    QCOMPARE(due("2026-12-01 00:04", true, true), QString("2026-11-29 2026-10"));
+    QCOMPARE(due("2026-12-01 00:05", true, true), QString("2026-11-30 2026-11"));
+    QCOMPARE(due("2027-01-01 00:04", true, false), QString("2026-12-30"));
+    QCOMPARE(due("2027-01-01 09:00", false, true), QString("2026-12"));
+    QCOMPARE(ReportSchedule::fileBase(" 站/1:A* ", ReportPeriod::month(2026, 4)), QString("kestro-report-站_1_A_-2026-04"));
+
+    QTemporaryDir dir, out;
+    SiteSettings site = SiteSettings::load();
+    site.station = "一号站";
+    QVERIFY(site.save());
+    // Two days, so that the day due is recorded at any time of day, 00:00 to 00:05 too.
+    {
+        HistoryStore store(dir.path());
+        for (int day = 2; day >= 1; --day) {
+            for (int minute = 0; minute < 1440; minute += 30) {
+                DeviceReadings r;
+                r.deviceTemperature[4] = 40 + minute / 100.0f, r.deviceCurrent[4] = 2;
+                QVERIFY(!store.recordHistoryMinute(r, QDateTime(QDate::currentDate().addDays(-day), QTime(0, 0).addSecs(minute * 60))).failed);
+            }
+        }
+    }
+    const ReportPeriod dayDue = ReportSchedule::due(QDateTime::currentDateTime(), true, false).first();
+
+    // A folder that cannot be made: a plain file stands where it should be.
+    QVERIFY(writeFileBytes(out.filePath("plain"), "x"));
+    ReportSettings settings;
+    settings.monthly = false, settings.folder = out.filePath("plain/reports");
+    QVERIFY(settings.save());
+    {
+        ReportScheduler failing(dir.path());
+        QSignalSpy problems(&failing, &ReportScheduler::problemChanged);
+        failing.start();
+        QTRY_COMPARE_WITH_TIMEOUT(problems.size(), 1, 30000);
+        QVERIFY2(problems.at(0).at(0).toString().startsWith("定时报表未能生成，稍后重试："),
+                 qPrintable(problems.at(0).at(0).toString()));
+    }
+
+    settings.monthly = true, settings.folder = out.filePath("reports");
+    QVERIFY(settings.save());
+    ReportScheduler reports(dir.path());
+    QSignalSpy finished(&reports, &ReportScheduler::finished);
+    reports.start();
+    // The day is made; the month before has nothing recorded unless the day is in it.
+    const QDate monthDue = QDateTime::currentDateTime().addSecs(-300).date().addMonths(-1);
+    const auto inMonthDue = [&monthDue](const QDate &d) { return d.year() == monthDue.year() && d.month() == monthDue.month(); };
+    const bool monthRecorded = inMonthDue(QDate::currentDate().addDays(-1)) || inMonthDue(QDate::currentDate().addDays(-2));
+    QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 2, 60000);
+    QVERIFY(ReportFiles::exist(settings.folderPath(dir.path()), "一号站", dayDue));
+    QCOMPARE(QDir(settings.folderPath(dir.path())).entryList(QDir::Files).size(), monthRecorded ? 4 : 2);
+
+    // On demand: the dialog's own choice of the day before, into a folder typed there.
+    ReportDialog dialog(&reports, dir.path());
+    dialog.findChild<QLineEdit *>("report_folder")->setText(out.filePath("asked"));
+    dialog.findChild<QDateEdit *>("report_period")->setDate(QDate::currentDate().addDays(-2));
+    dialog.findChild<QPushButton *>("report_make")->click();
+    QVERIFY(!dialog.findChild<QPushButton *>("report_make")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.findChild<QPushButton *>("report_make")->isEnabled(), 60000);
+    const QString shown = dialog.findChild<QLabel *>("report_result")->text();
+    QVERIFY2(shown.contains("已生成") && shown.contains("kestro-report-一号站-" + QDate::currentDate().addDays(-2).toString("yyyy-MM-dd") + ".xlsx"),
+             qPrintable(shown));
+    QCOMPARE(dialog.findChild<QProgressBar *>("report_progress")->value(), 100);
+    QCOMPARE(QDir(out.filePath("asked")).entryList(QDir::Files).size(), 2);
 }
 
 KESTRO_TEST_MAIN(tst_report)
