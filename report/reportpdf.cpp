@@ -212,7 +212,11 @@ void pdfDevices(QTextCursor &cursor, const ReportData &data, const QFont &base)
         pdfParagraph(cursor, QStringLiteral("本期无设备数据。"), pdfChars(base, 9));
         return;
     }
-    QTextTable *table = pdfTable(cursor, data.devices.size() + 2, 2, {5, 15, 14, 9, 5, 5, 5, 8, 6, 6, 6, 8, 8});
+    // A month's time of the highest carries its date too.
+    const bool day = data.period.length() == ReportPeriod::Length::Day;
+    QTextTable *table = pdfTable(cursor, data.devices.size() + 2, 2,
+                                 day ? QVector<int>{5, 15, 14, 9, 5, 5, 5, 8, 6, 6, 6, 8, 8}
+                                     : QVector<int>{5, 13, 13, 9, 5, 5, 5, 12, 6, 6, 6, 7, 8});
     const QTextCharFormat head = pdfChars(base, 7.5, true), body = pdfChars(base, 7.5);
     pdfHeaderRow(table, 0, {"设备号", "名称", "安装部位", "柜组", "温度 °C", "", "", "", "电流 A", "", "", "有数据分钟",
                             "温度报警分钟"},
