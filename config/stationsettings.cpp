@@ -109,3 +109,24 @@ StationSettings *StationSettings::notifier()
     static StationSettings instance;
     return &instance;
 }
+
+bool StationSettings::saveGroup(const char *group, const QVector<QPair<const char *, QVariant>> &values,
+                                QString *problem)
+{
+    const auto store = open();
+    store->beginGroup(QLatin1String(group));
+    QVector<QVariant> before;
+    for (const auto &value : values) {
+        before << store->value(QLatin1String(value.first));
+        store->setValue(QLatin1String(value.first), value.second);
+    }
+    if (save(*store, problem))
+        return true;
+    for (int k = 0; k < values.size(); ++k) {
+        if (before.at(k).isValid())
+            store->setValue(QLatin1String(values.at(k).first), before.at(k));
+        else
+            store->remove(QLatin1String(values.at(k).first));
+    }
+    return false;
+}

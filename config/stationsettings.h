@@ -2,7 +2,10 @@
 
 #include <QObject>
 #include <QSettings>
+#include <QPair>
 #include <QString>
+#include <QVariant>
+#include <QVector>
 
 #include <memory>
 
@@ -25,6 +28,10 @@ public:
     // it could not be: the file is as it was, and the changes stay in memory and go out with
     // the next write that succeeds.
     static bool save(QSettings &settings, QString *problem = nullptr);
+    // These keys of one group set and written; when the write fails they are put back as they
+    // were, so what is not in force does not go out with some later setting either.
+    static bool saveGroup(const char *group, const QVector<QPair<const char *, QVariant>> &values,
+                          QString *problem = nullptr);
 
     // Tells of every save; lives as long as the program.
     static StationSettings *notifier();

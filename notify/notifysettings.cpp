@@ -135,21 +135,5 @@ bool NotifySettings::save(QString *problem) const
         {"webhook_format", webhookFormat},
         {"telegram_chat", telegramChat},
         {"ca_file", caFile}};
-    const auto store = StationSettings::open();
-    store->beginGroup(QLatin1String(kNotifyGroup));
-    QVector<QVariant> before;
-    for (const auto &value : values) {
-        before << store->value(QLatin1String(value.first));
-        store->setValue(QLatin1String(value.first), value.second);
-    }
-    if (StationSettings::save(*store, problem))
-        return true;
-    // Not in force, so not left waiting to go out with some later setting either.
-    for (int k = 0; k < values.size(); ++k) {
-        if (before.at(k).isValid())
-            store->setValue(QLatin1String(values.at(k).first), before.at(k));
-        else
-            store->remove(QLatin1String(values.at(k).first));
-    }
-    return false;
+    return StationSettings::saveGroup(kNotifyGroup, values, problem);
 }

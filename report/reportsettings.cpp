@@ -26,24 +26,9 @@ ReportSettings ReportSettings::load()
 
 bool ReportSettings::save(QString *problem) const
 {
-    const QVariant values[kReportKeyCount] = {daily, monthly, folder.trimmed()};
-    const auto store = StationSettings::open();
-    store->beginGroup(QLatin1String(kReportGroup));
-    QVariant before[kReportKeyCount];
-    for (int k = 0; k < kReportKeyCount; ++k) {
-        before[k] = store->value(QLatin1String(kReportKeys[k]));
-        store->setValue(QLatin1String(kReportKeys[k]), values[k]);
-    }
-    if (StationSettings::save(*store, problem))
-        return true;
-    // Not in force, so not left waiting to go out with some later setting either.
-    for (int k = 0; k < kReportKeyCount; ++k) {
-        if (before[k].isValid())
-            store->setValue(QLatin1String(kReportKeys[k]), before[k]);
-        else
-            store->remove(QLatin1String(kReportKeys[k]));
-    }
-    return false;
+    return StationSettings::saveGroup(kReportGroup, {{kReportKeys[0], daily}, {kReportKeys[1], monthly},
+                                                     {kReportKeys[2], folder.trimmed()}},
+                                      problem);
 }
 
 QString ReportSettings::folderPath(const QString &dataDirectory) const

@@ -35,24 +35,10 @@ ModbusServerSettings ModbusServerSettings::load()
 
 bool ModbusServerSettings::save(QString *problem) const
 {
-    const QVariant values[] = {enabled, address.trimmed(), port, unit};
-    const auto store = StationSettings::open();
-    store->beginGroup(QLatin1String(kModbusServerGroup));
-    QVariant before[4];
-    for (int k = 0; k < 4; ++k) {
-        before[k] = store->value(QLatin1String(kModbusServerKeys[k]));
-        store->setValue(QLatin1String(kModbusServerKeys[k]), values[k]);
-    }
-    if (StationSettings::save(*store, problem))
-        return true;
-    // Not in force, so not left waiting to go out with some later setting either.
-    for (int k = 0; k < 4; ++k) {
-        if (before[k].isValid())
-            store->setValue(QLatin1String(kModbusServerKeys[k]), before[k]);
-        else
-            store->remove(QLatin1String(kModbusServerKeys[k]));
-    }
-    return false;
+    return StationSettings::saveGroup(kModbusServerGroup,
+                                      {{kModbusServerKeys[0], enabled}, {kModbusServerKeys[1], address.trimmed()},
+                                       {kModbusServerKeys[2], port}, {kModbusServerKeys[3], unit}},
+                                      problem);
 }
 
 QString ModbusServerSettings::problem() const

@@ -65,25 +65,12 @@ SiteSettings SiteSettings::load()
 
 bool SiteSettings::save(QString *problem) const
 {
-    const auto store = StationSettings::open();
-    store->beginGroup(QLatin1String(kGroup));
     const QVariant values[kSavedCount] = {enabled, host.trimmed(), port, tls,
                                           ca,      user,          station.trimmed(), prefix};
-    QVariant before[kSavedCount];
-    for (int k = 0; k < kSavedCount; ++k) {
-        before[k] = store->value(QLatin1String(kSavedKeys[k]));
-        store->setValue(QLatin1String(kSavedKeys[k]), values[k]);
-    }
-    if (StationSettings::save(*store, problem))
-        return true;
-    // Not in force, so not left waiting to go out with some later setting either.
-    for (int k = 0; k < kSavedCount; ++k) {
-        if (before[k].isValid())
-            store->setValue(QLatin1String(kSavedKeys[k]), before[k]);
-        else
-            store->remove(QLatin1String(kSavedKeys[k]));
-    }
-    return false;
+    QVector<QPair<const char *, QVariant>> keyed;
+    for (int k = 0; k < kSavedCount; ++k)
+        keyed.append({kSavedKeys[k], values[k]});
+    return StationSettings::saveGroup(kGroup, keyed, problem);
 }
 
 int SiteSettings::defaultPort(bool tls)
