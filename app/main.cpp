@@ -10,8 +10,8 @@
 #include "storage/stationdatabase.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLockFile>
 #include <QMessageBox>
 #include <cstdio>
@@ -50,11 +50,16 @@ int main(int argc, char *argv[])
 
     if (options.report.isValid()) {
         // Read only: the data folder is neither made nor locked. The PDF's fonts need the
-        // application object; the offscreen platform needs no display.
+        // application object; the offscreen platform needs no display. Windows' own needs
+        // none either, and is the one plugin deployed there.
         char platformOption[] = "-platform";
         char platform[] = "offscreen";
         char *reportArgv[] = {argv[0], platformOption, platform, nullptr};
+#ifdef Q_OS_WIN
+        int reportArgc = 1;
+#else
         int reportArgc = 3;
+#endif
         qInstallMessageHandler(onlyGraveMessages);
         QGuiApplication reportApp(reportArgc, reportArgv);
         QString output;
