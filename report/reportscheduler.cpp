@@ -59,7 +59,7 @@ bool ReportScheduler::make(const ReportPeriod &period, const QString &folder)
 {
     if (isBusy() || !period.isValid())
         return false;
-    run(period, folder, true);
+    run({period}, folder, true);
     return true;
 }
 
@@ -74,27 +74,26 @@ void ReportScheduler::checkDue()
     if (isBusy())
         return;
     const ReportSettings settings = ReportSettings::load();
-    const QString folder = settings.folderPath(dataDir);
-    const QString station = SiteSettings::load().station;
     const QDateTime now = QDateTime::currentDateTime();
-    bool failing = false;
+    QVector<ReportPeriod> candidates;
+    retryWaiting = false;
     for (const ReportPeriod &period : ReportSchedule::due(now, settings.daily, settings.monthly)) {
         const QString key = period.text();
-        if (nothingRecorded.contains(key) || ReportFiles::exist(folder, station, period))
+        if (nothingRecorded.contains(key))
             continue;
         if (retryAt.contains(key) && now.toMSecsSinceEpoch() < retryAt.value(key)) {
-            failing = true;
+            retryWaiting = true;
             continue;
         }
-        run(period, folder, false);
-        return;
+        candidates << period;
     }
-    // Nothing failing is due any more (made by hand, or switched off): nothing to say.
-    if (!failing)
+    if (!candidates.isEmpty())
+        run(candidates, settings.folderPath(dataDir), false);
+    else if (!retryWaiting)
         setProblem(QString());
 }
 
-void ReportScheduler::run(const ReportPeriod &period, const QString &folder, bool onDemand)
+void ReportScheduler::run(const QVector<ReportPeriod> &periods, const QString &folder, bool onDemand)
 {
     runningOnDemand = onDemand;
     cancelFlag = std::make_shared<std::atomic<bool>>(false);
@@ -104,12 +103,21 @@ void ReportScheduler::run(const ReportPeriod &period, const QString &folder, boo
     const QString dataDirectory = dataDir;
     const auto cancel = cancelFlag;
     const auto progress = percent;
+    // Whether a report is there is asked on the worker too: a report folder on a network
+    // share that hangs must not hang the window.
     watcher.setFuture(QtConcurrent::run([=] {
-        return ReportFiles::make(dataDirectory, period, station, folder, QDateTime::currentDateTime(),
-                                 [progress](int p) { progress->store(p); }, cancel.get());
+        for (const ReportPeriod &period : periods) {
+            if (!onDemand && ReportFiles::exist(folder, station, period))
+                continue;
+            return ReportFiles::make(dataDirectory, period, station, folder, QDateTime::currentDateTime(),
+                                     [progress](int p) { progress->store(p); }, cancel.get());
+        }
+        return ReportOutcome();
     }));
-    progressTimer.start();
-    emit progressed(0);
+    if (onDemand) {
+        progressTimer.start();
+        emit progressed(0);
+    }
 }
 
 void ReportScheduler::jobFinished()
@@ -117,9 +125,16 @@ void ReportScheduler::jobFinished()
     progressTimer.stop();
     const ReportOutcome outcome = watcher.result();
     const bool onDemand = runningOnDemand;
+    if (!outcome.period.isValid()) {
+        // Every report due is there.
+        if (!retryWaiting)
+            setProblem(QString());
+        return;
+    }
     const QString key = outcome.period.text();
     if (outcome.written()) {
-        emit progressed(100);
+        if (onDemand)
+            emit progressed(100);
         ServiceLog::write("report", tr("报表已生成：%1").arg(shownFiles(outcome.files)));
         retryAt.remove(key);
     } else if (outcome.empty) {
@@ -135,9 +150,8 @@ void ReportScheduler::jobFinished()
         }
     }
     emit finished(outcome, onDemand);
-    // Another may be due: the month's after the day's.
-    if (!onDemand || outcome.written())
-        QTimer::singleShot(0, this, &ReportScheduler::checkDue);
+    // Another may be due: the month's after the day's, or one the operator's report held up.
+    QTimer::singleShot(0, this, &ReportScheduler::checkDue);
 }
 
 void ReportScheduler::setProblem(const QString &text)

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 #include <QTimer>
+#include <QVector>
 #include <atomic>
 #include <memory>
 
@@ -32,6 +33,7 @@ public:
     bool isBusy() const { return watcher.isRunning(); }
 
 signals:
+    // The progress of a report asked for with make().
     void progressed(int percent);
     void finished(const ReportOutcome &outcome, bool onDemand);
     // "定时报表未能生成：…" while a scheduled report fails; empty once it is made.
@@ -39,7 +41,8 @@ signals:
 
 private:
     void checkDue();
-    void run(const ReportPeriod &period, const QString &folder, bool onDemand);
+    // The first of periods whose files are not both there (on demand: the one period).
+    void run(const QVector<ReportPeriod> &periods, const QString &folder, bool onDemand);
     void jobFinished();
     void setProblem(const QString &text);
 
@@ -55,5 +58,6 @@ private:
     QSet<QString> nothingRecorded;
     // Scheduled periods that failed, and the time (ms since the epoch) of their next try.
     QHash<QString, qint64> retryAt;
+    bool retryWaiting = false;
     QString problem;
 };
