@@ -26,9 +26,9 @@ namespace {
 constexpr int kPdfDpi = 300;
 constexpr qreal kPdfFooterMm = 8;
 constexpr int kPdfHeadingMark = QTextFormat::UserProperty + 10;
-// Qt lays out and draws a long table in time that grows with its square: a month of a
-// chattering sensor (12,000 alarms) took a minute and 270 pages. The page to sign lists the
-// longest; the workbook lists them all.
+// Qt draws a long table's repeated header once per page for each page drawn, and lays it out
+// in more than linear time: a month of a chattering sensor (12,000 alarms) took a minute and
+// 270 pages. The pages to sign list the longest; the workbook lists them all.
 constexpr int kPdfAlarmRows = 500;
 
 qreal pdfMm(qreal mm)
