@@ -19,6 +19,13 @@ template <typename W> W *make(QWidget *parent, const char *name, const QRect &ge
     return w;
 }
 
+// The widget with its object name: for dialogs that a layout places.
+template <typename W> W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
 // A label in white at the given point size.
 QLabel *whiteLabel(QWidget *parent, const char *name, const QRect &geometry, int points);
 

@@ -19,12 +19,7 @@
 
 namespace {
 
-template <typename Widget>
-Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using FormWidgets::named;
 
 QComboBox *choices(const char *name, const QVector<QPair<QString, QString>> &items, QWidget *parent)
 {

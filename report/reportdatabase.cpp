@@ -10,11 +10,6 @@
 
 namespace {
 
-QString reportSqlReason(const QSqlError &failure)
-{
-    return failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
-}
-
 // Every device named, the station's 0 too, so the (device, epoch_ms) index finds the rows.
 QString reportJournalDevices()
 {
@@ -36,7 +31,7 @@ ReportDatabase::ReportDatabase(const QString &dataDirectory) : db(dataDirectory)
     connection.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
     opened = connection.open();
     if (!opened)
-        openError = reportSqlReason(connection.lastError());
+        openError = StationDatabase::reasonOf(connection.lastError());
 }
 
 bool ReportDatabase::readGroups(QVector<CabinetGroup> *groups, QString *error) const
@@ -83,13 +78,13 @@ bool ReportDatabase::readJournal(qint64 utcFromMs, qint64 utcToMs, QVector<Journ
     for (qint64 bound : {utcFromMs, utcToMs, utcFromMs, utcFromMs})
         query.addBindValue(bound);
     if (!query.exec()) {
-        *error = reportSqlReason(query.lastError());
+        *error = StationDatabase::reasonOf(query.lastError());
         return false;
     }
     while (query.next())
         events->append(JournalEvent::read(query, 1));
     if (query.lastError().isValid()) {
-        *error = reportSqlReason(query.lastError());
+        *error = StationDatabase::reasonOf(query.lastError());
         events->clear();
         return false;
     }

@@ -22,12 +22,7 @@
 
 namespace {
 
-template <typename Widget>
-Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
+using FormWidgets::named;
 
 const char kDayFormat[] = "yyyy-MM-dd";
 const char kMonthFormat[] = "yyyy-MM";

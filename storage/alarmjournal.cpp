@@ -147,7 +147,7 @@ bool AlarmJournal::writeOldest(QString *reason, int *code)
                                      QDateTime::currentMSecsSinceEpoch(), &failure);
     if (!StationDatabase::finishTransaction(connection, done, &failure)) {
         *code = StationDatabase::resultCode(failure);
-        *reason = failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
+        *reason = StationDatabase::reasonOf(failure);
         return false;
     }
     waiting.erase(waiting.begin(), waiting.begin() + ticks);

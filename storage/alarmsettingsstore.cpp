@@ -6,14 +6,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-namespace {
-
-QString reasonOf(const QSqlError &error)
-{
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
-}
-
-} // namespace
 
 AlarmSettingsStore::AlarmSettingsStore(StationDatabase *database) : db(database) {}
 
@@ -69,6 +61,6 @@ bool AlarmSettingsStore::save(int firstDevice, int lastDevice, float temperature
     query.finish();
     done = StationDatabase::finishTransaction(connection, done, &failure);
     if (!done && error)
-        *error = reasonOf(failure);
+        *error = StationDatabase::reasonOf(failure);
     return done;
 }

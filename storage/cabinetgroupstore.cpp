@@ -17,7 +17,7 @@ QVariant deviceOrNull(int device)
 bool failed(const QSqlError &failure, QString *error)
 {
     if (error)
-        *error = failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
+        *error = StationDatabase::reasonOf(failure);
     return false;
 }
 

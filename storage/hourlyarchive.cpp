@@ -20,10 +20,6 @@ QVariant finiteOrNull(double value)
     return qIsFinite(value) ? QVariant(value) : QVariant(QVariant::Double);
 }
 
-QString reasonOf(const QSqlError &failure)
-{
-    return failure.databaseText().isEmpty() ? failure.text() : failure.databaseText();
-}
 
 } // namespace
 
@@ -53,7 +49,7 @@ QVector<ArchiveHour> HourlyArchive::read(const QVector<int> &devices, qint64 fro
     if (!query.exec()) {
         lastCode = StationDatabase::resultCode(query.lastError());
         if (error)
-            *error = reasonOf(query.lastError());
+            *error = StationDatabase::reasonOf(query.lastError());
         return rows;
     }
     while (query.next()) {
@@ -75,7 +71,7 @@ QVector<ArchiveHour> HourlyArchive::read(const QVector<int> &devices, qint64 fro
     if (query.lastError().isValid()) {
         lastCode = StationDatabase::resultCode(query.lastError());
         if (error)
-            *error = reasonOf(query.lastError());
+            *error = StationDatabase::reasonOf(query.lastError());
         rows.clear();
     }
     return rows;
@@ -134,7 +130,7 @@ bool HourlyArchive::write(const QVector<ArchiveHour> &rows, QString *error)
     if (!done) {
         lastCode = StationDatabase::resultCode(failure);
         if (error)
-            *error = reasonOf(failure);
+            *error = StationDatabase::reasonOf(failure);
     }
     return done;
 }

@@ -159,6 +159,11 @@ int StationDatabase::resultCode(const QSqlError &error)
     return ok ? code & 0xff : 0;
 }
 
+QString StationDatabase::reasonOf(const QSqlError &error)
+{
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
 bool StationDatabase::finishTransaction(const QSqlDatabase &connection, bool done,
                                         QSqlError *failure)
 {
@@ -212,7 +217,7 @@ bool StationDatabase::open(QString *error)
 bool StationDatabase::fail(const QSqlError &sqlError, QString *reason)
 {
     lastCode = resultCode(sqlError);
-    *reason = sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText();
+    *reason = reasonOf(sqlError);
     close();
     return false;
 }

@@ -38,6 +38,8 @@ public:
 
     // SQLite's primary result code behind a Qt error, 0 when it carries none.
     static int resultCode(const QSqlError &error);
+    // What SQLite said, else what Qt says of it: for the operator's messages.
+    static QString reasonOf(const QSqlError &error);
     // Ends a transaction begun with BEGIN IMMEDIATE: commits when done (Qt's own commit()
     // drops SQLite's result code), else rolls back, so nothing half-written stays. False,
     // with *failure updated, when it did not commit.
