@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QNetworkDatagram>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -223,8 +222,7 @@ void tst_mqttclient::wrongPasswordBacksOffQuietly()
 
     QVERIFY2(cpuMs < wall.elapsed() / 100.0,
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(cpuMs).arg(wall.elapsed())));
-    // Each wait drawn between 1 s and a ceiling that doubles; over 100 draws from 1..30 s
-    // they must not all fall alike.
+    // Each wait drawn between 1 s and a ceiling that doubles, and 100 draws not all alike.
     QVERIFY2(retries.size() >= 3, qPrintable(QString::number(retries.size())));
     for (int i = 0; i < retries.size(); ++i)
         QVERIFY(retries[i] >= 1000 && retries[i] <= qMin(1000 << i, 30000));
@@ -244,40 +242,34 @@ void tst_mqttclient::reasonsAnOperatorUnderstands_data()
 {
     QTest::addColumn<QString>("broker"); // what the peer on the port does
     QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("reason"); // a pattern
-    QTest::newRow("closes the connection") << "close" << "127.0.0.1" << "^代理关闭了连接$";
-    // Accepts, then answers no ping: the client gives up after two keep-alive periods.
-    QTest::newRow("silent past the keep-alive")
-        << "mute" << "127.0.0.1" << "^代理无应答（超过保活时间）$";
-    QTest::newRow("nobody listening")
-        << "none" << "127.0.0.1" << "^连接被拒绝（该端口没有代理在监听）$";
+    QTest::addColumn<QString>("reasons"); // any of them, split by "|"
+    QTest::newRow("closes the connection") << "close" << "127.0.0.1" << "代理关闭了连接";
+    QTest::newRow("no ping answered") << "mute" << "127.0.0.1" << "代理无应答（超过保活时间）";
+    QTest::newRow("no listener") << "none" << "127.0.0.1" << "连接被拒绝（该端口没有代理在监听）";
     // Without a reachable name server the lookup fails for the time being instead.
-    QTest::newRow("unknown host")
-        << "none" << "no-such-broker.invalid" << "^(找不到主机|域名解析暂时失败)$";
+    QTest::newRow("unknown host") << "none" << "nowhere.invalid" << "找不到主机|域名解析暂时失败";
 }
 
 void tst_mqttclient::reasonsAnOperatorUnderstands()
 {
     QFETCH(QString, broker);
     QFETCH(QString, host);
-    QFETCH(QString, reason);
+    QFETCH(QString, reasons);
     QTcpServer peer;
     QVERIFY(peer.listen(QHostAddress::LocalHost, 0));
     connect(&peer, &QTcpServer::newConnection, this, [&]() {
         QTcpSocket *socket = peer.nextPendingConnection();
         connect(socket, &QTcpSocket::readyRead, socket, [socket, broker]() {
-            socket->readAll();
             if (broker == QLatin1String("close"))
                 socket->close();
-            else if (socket->property("accepted").isNull())
-                socket->write(QByteArray("\x20\x02\x00\x00", 4)); // CONNACK: accepted
-            socket->setProperty("accepted", true);
+            else if (socket->readAll().startsWith('\x10')) // CONNECT: accepted; no ping is
+                socket->write(QByteArray("\x20\x02\x00\x00", 4));
         });
     });
     MqttOptions options;
     options.host = host;
     options.port = peer.serverPort();
-    options.keepAliveSeconds = 5;
+    options.keepAliveSeconds = 5; // a mute peer is given up after two periods
     if (broker == QLatin1String("none"))
         peer.close();
     MqttClient client;
@@ -285,7 +277,7 @@ void tst_mqttclient::reasonsAnOperatorUnderstands()
     client.start(options);
     QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 15000);
     const QString said = disconnected.at(0).at(0).toString();
-    QVERIFY2(QRegularExpression(reason).match(said).hasMatch(), qPrintable(said));
+    QVERIFY2(reasons.split('|').contains(said), qPrintable(said));
 }
 
 // The rest of this process stays in a network of its own, with 127.0.0.1 as before; the
@@ -327,8 +319,7 @@ void tst_mqttclient::windowKeepsTurningWhileTheLookupHangs()
     QTest::qWait(1500);
     client.reset();   // before the lookup gives up after 4 s
     QTest::qWait(1800);
-    // A lookup made on this thread would hold it for the 1.5 s before the restart at least;
-    // a machine busy with other builds has delayed a tick by 105 ms on its own.
+    // A lookup on this thread would hold it 1.5 s; a busy machine alone has delayed a tick 105 ms.
     QVERIFY2(worst <= 500, qPrintable(QString::number(worst)));
     QList<QByteArray> queries;
     while (nameServer.hasPendingDatagrams())

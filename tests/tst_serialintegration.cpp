@@ -21,8 +21,7 @@
 namespace {
 
 constexpr int kStepMs = 250;
-// Room in one window for a late answer and the right one 100 ms behind it.
-constexpr int kLateStepMs = 600;
+constexpr int kLateStepMs = 600; // a late answer and the right one 100 ms behind fit in one
 constexpr int kCycleMs = 8 * kStepMs + 1000;
 // Six pieces 30 ms apart, with room for a loaded machine, inside one window.
 constexpr int kPiecesStepMs = 400;
@@ -56,9 +55,9 @@ private slots:
     void cleanup();
 
     void panelsShowTheConcentratorsReadings();
-    void lostOrCorruptedAnswersShowNoReading_data();
+    void lostOrCorruptedAnswersShowNoReading_data() { paceRows(); }
     void lostOrCorruptedAnswersShowNoReading();
-    void lateAnswerNeverLandsInAnotherColumn_data();
+    void lateAnswerNeverLandsInAnotherColumn_data() { paceRows(); }
     void lateAnswerNeverLandsInAnotherColumn();
     void fastPollingJudgesEachAnswerAtOnce();
     void answersDeliveredInPiecesAreAssembled();
@@ -66,18 +65,22 @@ private slots:
     void pollingGoesOnWhileADialogIsOpen();
 
 private:
-    // Rows for the standard and the fast polling pace, and the row's pace in the settings.
-    static void paceRows();
-    static void choosePace();
+    static void paceRows()
+    {
+        QTest::addColumn<bool>("fast"); // init() puts the row's pace in the settings by its name
+        QTest::newRow("standard pace") << false;
+        QTest::newRow("fast pace") << true;
+    }
     // Empty when every listed device shows what is expected, else the first difference.
     QString mismatch(const QMap<int, Expected> &expected) const;
 };
 
 void SerialIntegrationTest::init()
 {
-    // Each case starts at the standard pace, whatever the one before chose.
     const auto settings = StationSettings::open();
-    settings->remove(QStringLiteral("link/fast_polling"));
+    settings->remove(QStringLiteral("link/fast_polling")); // whatever the last case chose
+    if (qstrcmp(QTest::currentDataTag(), "fast pace") == 0)
+        settings->setValue(QStringLiteral("link/fast_polling"), true);
     QVERIFY(StationSettings::save(*settings));
     setUpRig();
 }
@@ -85,21 +88,6 @@ void SerialIntegrationTest::init()
 void SerialIntegrationTest::cleanup()
 {
     tearDownRig();
-}
-
-void SerialIntegrationTest::paceRows()
-{
-    QTest::addColumn<bool>("fast");
-    QTest::newRow("standard pace") << false;
-    QTest::newRow("fast pace") << true;
-}
-
-void SerialIntegrationTest::choosePace()
-{
-    QFETCH(bool, fast);
-    const auto settings = StationSettings::open();
-    settings->setValue(QStringLiteral("link/fast_polling"), fast);
-    QVERIFY(StationSettings::save(*settings));
 }
 
 QString SerialIntegrationTest::mismatch(const QMap<int, Expected> &expected) const
@@ -139,14 +127,8 @@ void SerialIntegrationTest::panelsShowTheConcentratorsReadings()
     QVERIFY2(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)));
 }
 
-void SerialIntegrationTest::lostOrCorruptedAnswersShowNoReading_data()
-{
-    paceRows();
-}
-
 void SerialIntegrationTest::lostOrCorruptedAnswersShowNoReading()
 {
-    choosePace();
     // Temperatures of 1..100 are never answered, currents of 101..200 arrive damaged.
     QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--fault"),
                           QStringLiteral("drop:30401"), QStringLiteral("--fault"),
@@ -166,29 +148,18 @@ void SerialIntegrationTest::lostOrCorruptedAnswersShowNoReading()
     QVERIFY2(mismatch(expected).isEmpty(), qPrintable(mismatch(expected)));
 }
 
-void SerialIntegrationTest::lateAnswerNeverLandsInAnotherColumn_data()
-{
-    paceRows();
-}
-
 void SerialIntegrationTest::lateAnswerNeverLandsInAnotherColumn()
 {
-    choosePace();
-    // Every answer 100 ms after its request, as a real device takes a moment. The voltage
-    // block of 1..100 answers 850 ms after its request: its 600 ms window has closed, the
-    // temperature request has gone out after the 180 ms guard, and the late answer comes
-    // first in that window, the temperature answer 100 ms behind it. Two answers in one
+    // Answers 100 ms after each request, the voltage block of 1..100's 850 ms after: past its
+    // window and first in the next, the temperature answer 100 ms behind. Two answers in one
     // window: neither is taken, unless the window is closed on the first one.
-    QVERIFY(startStation({QStringLiteral("--static"), QStringLiteral("--turnaround-ms"),
-                          QStringLiteral("100"), QStringLiteral("--fault"),
-                          QStringLiteral("late:30201"), QStringLiteral("--late-ms"),
-                          QStringLiteral("750")}, kLateStepMs));
-    const int cycleMs = 8 * kLateStepMs + 1000;
+    QVERIFY(startStation(QStringLiteral("--static --turnaround-ms 100 --fault late:30201 "
+                                        "--late-ms 750").split(' '), kLateStepMs));
     QMap<int, Expected> settled;
     for (int device : {101, 200})
         settled[device] = staticReading(device);
     QTRY_VERIFY2_WITH_TIMEOUT(mismatch(settled).isEmpty(), qPrintable(mismatch(settled)),
-                              3 * cycleMs);
+                              3 * (8 * kLateStepMs + 1000));
     for (int round = 0; round < 4; ++round) {
         for (int device : {1, 100}) {
             QCOMPARE(panelField(window, PanelPrefix::Voltage, device)->text(), kNeverHeard);
@@ -203,14 +174,12 @@ void SerialIntegrationTest::lateAnswerNeverLandsInAnotherColumn()
 
 void SerialIntegrationTest::fastPollingJudgesEachAnswerAtOnce()
 {
-    // Device 5 at 85.0 ℃, above the 80 ℃ limit. Polled at an address nobody answers at
-    // first: the first window a concentrator answers is held open its whole length, in case
-    // an earlier answer trails in.
+    // Device 5 at 85 ℃, over the 80 ℃ limit. Polled at another address first: the first window
+    // a concentrator answers is held open its whole length, in case an earlier answer trails in.
     QString error;
     QVERIFY2(pty->start(&error), qPrintable(error));
     QVERIFY2(simulator->start(pty->concentratorEnd(),
-                              {QStringLiteral("--static"), QStringLiteral("--register"),
-                               QStringLiteral("30405=850")}, &error),
+                              QStringLiteral("--static --register 30405=850").split(' '), &error),
              qPrintable(error));
     window = newWindow(kStepMs);
     window->form()->concentrator_id->setText(QStringLiteral("2"));
@@ -223,18 +192,16 @@ void SerialIntegrationTest::fastPollingJudgesEachAnswerAtOnce()
     // Whether device 5 was judged before anything else ran after its reading was shown.
     QLineEdit *temperature5 = panelField(window, PanelPrefix::Temperature, 5);
     QObject watch;
-    int judgedWhenShown = -1;
+    int judged = -1;
     connect(temperature5, &QLineEdit::textChanged, &watch, [&](const QString &text) {
-        if (text == QStringLiteral("85") && judgedWhenShown < 0)
-            QTimer::singleShot(0, &watch, [&]() {
-                judgedWhenShown = window->alarms().temperatureAlarmActive[4];
-            });
+        if (text == QStringLiteral("85") && judged < 0)
+            QTimer::singleShot(0, &watch,
+                               [&]() { judged = window->alarms().temperatureAlarmActive[4]; });
     });
     QTest::qWait(2 * kStepMs);
     QCOMPARE(temperature5->text(), kNeverHeard);
     window->form()->concentrator_id->setText(QStringLiteral("01"));
-    QTRY_VERIFY_WITH_TIMEOUT(judgedWhenShown >= 0, 3 * kCycleMs);
-    QVERIFY(judgedWhenShown != 0);
+    QTRY_VERIFY_WITH_TIMEOUT(judged > 0, 3 * kCycleMs); // taken once, so a 0 fails
 
     pace->setCurrentIndex(pace->findText(QStringLiteral("标准（每帧1秒）")));
     QCOMPARE(StationSettings::open()->value(QStringLiteral("link/fast_polling")).toBool(), false);
