@@ -1,6 +1,6 @@
 // What a report's figures cost to gather: yesterday's day report for 200 devices from a full
 // week of history files (goal 2 s) and last month's from the hourly archive (goal 3 s), beside
-// a journal of a year of alarms, and how soon a cancelled build returns; then both made into
+// a journal of a year of alarms, then both made into
 // their PDF and XLSX off the GUI thread, with the longest the GUI thread waited meanwhile
 // (goal 50 ms). Figures only.
 //   bench_report_build WEEK_DIRECTORY   (as bench_make_history_week leaves it; not changed:
@@ -22,11 +22,9 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QtConcurrent>
 
 #include <algorithm>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -85,18 +83,11 @@ bool writeArchive(StationDatabase &db, const QDate &firstDay)
     return HourlyArchive(&db).write(rows);
 }
 
-// The whole build, and when it reached 10 % (database read) and 90 % (history read).
-double timed(const QString &directory, const ReportPeriod &period, const QDateTime &now,
-             ReportData *data, double *databaseMs, double *historyMs)
+double timed(const QString &directory, const ReportPeriod &period, const QDateTime &now, ReportData *data)
 {
     QElapsedTimer clock;
     clock.start();
-    *data = ReportBuilder::build(directory, period, QStringLiteral("bench"), now, [&](int percent) {
-        if (percent == 10)
-            *databaseMs = clock.nsecsElapsed() / 1e6;
-        if (percent == 90)
-            *historyMs = clock.nsecsElapsed() / 1e6 - *databaseMs;
-    });
+    *data = ReportBuilder::build(directory, period, QStringLiteral("bench"), now);
     return clock.nsecsElapsed() / 1e6;
 }
 
@@ -105,40 +96,17 @@ void measure(const char *what, const QString &directory, const ReportPeriod &per
 {
     std::vector<double> ms;
     ReportData data;
-    double databaseMs = 0;
-    double historyMs = 0;
     for (int run = 0; run < 5; ++run)
-        ms.push_back(timed(directory, period, now, &data, &databaseMs, &historyMs));
+        ms.push_back(timed(directory, period, now, &data));
     std::sort(ms.begin(), ms.end());
     static const char *const sources[] = {"minute files", "hourly archive", "none"};
-    std::printf("%s %s (%s): median %.0f ms, min %.0f, max %.0f (goal %.0f ms; last run: database"
-                " %.0f ms, history %.0f ms) | %d devices,"
+    std::printf("%s %s (%s): median %.0f ms, min %.0f, max %.0f (goal %.0f ms) | %d devices,"
                 " %d alarms, hottest %d (device %d), link %.4f, notes %d, device 1: %d minutes\n",
                 what, qPrintable(period.text()), sources[int(data.source)], ms[ms.size() / 2],
-                ms.front(), ms.back(), goalMs, databaseMs, historyMs, int(data.devices.size()),
+                ms.front(), ms.back(), goalMs, int(data.devices.size()),
                 int(data.alarms.size()), int(data.hottest.size()), data.hottest.value(0).device,
                 data.link.availableShare, int(data.notes.size()),
                 data.devices.isEmpty() ? 0 : data.devices.at(0).temperature.minutes);
-}
-
-// From the cancel flag turning true to build returning, midway through a day's files.
-void cancelLatency(const QString &directory, const ReportPeriod &period, const QDateTime &now)
-{
-    std::atomic<bool> cancel{false};
-    QElapsedTimer clock;
-    QFuture<ReportData> future = QtConcurrent::run([&] {
-        return ReportBuilder::build(
-            directory, period, QStringLiteral("bench"), now,
-            [&](int percent) {
-                if (percent >= 50 && !cancel.exchange(true))
-                    clock.start();
-            },
-            &cancel);
-    });
-    future.waitForFinished();
-    std::printf("cancelled at 50 %%: returned %.1f ms later, cancelled=%d\n",
-                clock.isValid() ? clock.nsecsElapsed() / 1e6 : -1.0,
-                int(future.result().cancelled));
 }
 
 // A report's files made as the window makes them, a 5 ms timer on the GUI thread meanwhile.
@@ -210,7 +178,6 @@ int main(int argc, char *argv[])
     }
     measure("day", dir.path(), yesterday, now, 2000);
     measure("month", dir.path(), month, now, 3000);
-    cancelLatency(dir.path(), yesterday, now);
     filesBesideTheGui(dir.path(), yesterday);
     filesBesideTheGui(dir.path(), month);
     return 0;
