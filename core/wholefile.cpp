@@ -2,9 +2,9 @@
 
 #include <QSaveFile>
 
-#ifdef Q_OS_UNIX
-#include <QDir>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,22 +36,6 @@ bool syncToDisk(QFileDevice &file, QString *reason)
     return true;
 }
 
-// Makes the rename itself last; a file system that cannot sync a directory has said all
-// it can, so this is not a failure of the write.
-void syncDirectoryOf(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(directory.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(path);
-#endif
-}
-
 } // namespace
 
 namespace WholeFile {
@@ -73,6 +57,21 @@ bool sync(QFileDevice &file, QString *reason)
     return syncToDisk(file, reason);
 }
 
+// A file system that cannot sync a folder has said all it can, so this is not a failure of
+// the write.
+void syncFolder(const QString &folder)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
 bool write(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
@@ -85,7 +84,7 @@ bool write(const QString &path, const QByteArray &bytes, QString *error)
     else if (done)
         done = file.commit();
     if (done) {
-        syncDirectoryOf(path);
+        syncFolder(QFileInfo(path).absolutePath());
         return true;
     }
     if (reason.isEmpty())

@@ -19,4 +19,7 @@ bool writeAll(QFileDevice &file, const QByteArray &bytes);
 // Puts what was written to the file on the disk; false, with the reason, when it cannot.
 bool sync(QFileDevice &file, QString *reason);
 
+// Makes the renames done in folder last.
+void syncFolder(const QString &folder);
+
 } // namespace WholeFile

@@ -123,6 +123,12 @@ void AlarmHandling::clear(const QString &timeText, const QDateTime &now)
     stateChanged();
 }
 
+void AlarmHandling::journalRun(bool started, const QString &timeText, const QDateTime &now)
+{
+    alarmJournal->append({started ? stationEvent("started", tr("监测站启动"), timeText, now)
+                                  : stationEvent("stopped", tr("监测站停止"), timeText, now)});
+}
+
 bool AlarmHandling::applyFilters(int firstDevice, int lastDevice, float temperatureDeadband,
                                  float currentDeadband, int delaySeconds, QString *error)
 {

@@ -46,6 +46,9 @@ public:
     int acknowledge(const QVector<int> &chosenRows, const QString &timeText, const QDateTime &now);
     void silence(const QString &timeText, const QDateTime &now);
     void clear(const QString &timeText, const QDateTime &now);
+    // The station began or ended its run: reports count the link's availability over the
+    // time it ran, and a start with no stop before it tells of a kill.
+    void journalRun(bool started, const QString &timeText, const QDateTime &now);
     // Stored in the station database; false with the reason when it could not be.
     bool applyFilters(int firstDevice, int lastDevice, float temperatureDeadband,
                       float currentDeadband, int delaySeconds, QString *error);

@@ -27,12 +27,14 @@ using ReportHistories = std::array<ReportDeviceHistory, kDevices + 1>;
 constexpr int kProgressDatabase = 10;
 constexpr int kProgressHistory = 90;
 
-bool readMinuteFiles(const QString &dataDirectory, const ReportPeriod &period,
-                     ReportHistories *histories, const std::function<void(int)> &progress,
-                     const std::function<bool()> &stop)
+// Minute lines stamped scanFromMs..scanToMs (wall, end excluded); those outside the period
+// are kept for the peaks of alarms crossing its edges.
+bool readMinuteFiles(const QString &dataDirectory, const ReportPeriod &period, qint64 scanFromMs,
+                     qint64 scanToMs, ReportHistories *histories, QVector<qint64> *stamps,
+                     const std::function<void(int)> &progress, const std::function<bool()> &stop)
 {
     const qint64 fromMs = period.wallFromMs();
-    const qint64 spanMs = period.wallToMs() - fromMs;
+    const qint64 toMs = period.wallToMs();
     int shown = kProgressDatabase;
     // The files are read oldest first: how far a stamp is into the period is how far the
     // reading is, but for lines of a clock set back.
@@ -47,27 +49,36 @@ bool readMinuteFiles(const QString &dataDirectory, const ReportPeriod &period,
             temperature = qQNaN();
         if (!HourlyAggregate::fieldNumber(fields.at(2), &current))
             current = qQNaN();
-        (*histories)[size_t(device)].addMinute(wallMs, temperature, current);
-        const int percent = kProgressDatabase + int((kProgressHistory - kProgressDatabase) *
-                                                    (wallMs - fromMs) / spanMs);
+        (*histories)[size_t(device)].addMinute(wallMs, temperature, current,
+                                               wallMs >= fromMs && wallMs < toMs);
+        if (stamps->isEmpty() || stamps->last() != wallMs)
+            stamps->append(wallMs);
+        const int percent = qBound<int>(kProgressDatabase,
+                                        kProgressDatabase + int((kProgressHistory - kProgressDatabase) *
+                                                                (wallMs - scanFromMs) / (scanToMs - scanFromMs)),
+                                        kProgressHistory);
         if (percent > shown && progress) {
             shown = percent;
             progress(percent);
         }
     };
-    return HistoryQuery::scan(dataDirectory, {}, WallTime::stamp(fromMs),
-                              WallTime::stamp(period.wallToMs() - 1000), sink, stop);
+    return HistoryQuery::scan(dataDirectory, {}, WallTime::stamp(scanFromMs), WallTime::stamp(scanToMs - 1000),
+                              sink, stop);
 }
 
-// The history's value for an alarm of this kind, and whether the extreme is its lowest.
-bool recordedQuantity(const ReportAlarm &alarm, bool *ofCurrent, bool *lowest)
+// The history's value for an alarm of this kind.
+bool recordedQuantity(const ReportAlarm &alarm, bool *ofCurrent)
 {
     *ofCurrent = alarm.kind == AlarmDetector::Current;
-    // An under-temperature alarm's reading lies below its limit: its extreme is the lowest.
-    *lowest = alarm.kind == AlarmDetector::Temperature && alarm.peak < alarm.limit;
     return alarm.device >= 1 && alarm.device <= kDevices &&
            (alarm.kind == AlarmDetector::Temperature || alarm.kind == AlarmDetector::Current ||
             alarm.kind == AlarmDetector::TemperatureWarning);
+}
+
+qint64 utcOfWall(qint64 wallMs)
+{
+    const QDateTime wall = WallTime::toDateTime(wallMs);
+    return QDateTime(wall.date(), wall.time(), Qt::LocalTime).toMSecsSinceEpoch();
 }
 
 } // namespace
@@ -89,8 +100,10 @@ ReportData ReportBuilder::build(const QString &dataDirectory, const ReportPeriod
     data.version = QStringLiteral(KESTRO_VERSION);
     data.fromMs = period.wallFromMs();
     data.toMs = qBound(data.fromMs, WallTime::wallMs(now), period.wallToMs());
-    const qint64 utcFromMs = period.utcFromMs();
-    const qint64 utcToMs = qBound(utcFromMs, now.toMSecsSinceEpoch(), period.utcToMs());
+    ReportJournal::Span span;
+    span.fromMs = period.utcFromMs();
+    span.madeMs = now.toMSecsSinceEpoch();
+    span.toMs = qBound(span.fromMs, span.madeMs, period.utcToMs());
     tell(0);
     if (!period.isValid()) {
         data.notes.append(QStringLiteral("no period"));
@@ -106,10 +119,16 @@ ReportData ReportBuilder::build(const QString &dataDirectory, const ReportPeriod
     data.databaseFound = database.exists();
     QHash<int, QStringList> groupsOf;
     QHash<int, double> alarmMinutes;
+    QVector<JournalEvent> events;
+    QVector<JournalRun> runs;
+    bool journalRead = false;
     if (!database.exists()) {
         data.notes.append(QStringLiteral("no station database (kestro.db): no alarm journal, "
                                          "cabinet groups or hourly archive"));
     } else {
+        if (!database.walError().isEmpty())
+            data.notes.append(QStringLiteral("the latest rows (kestro.db-wal) not read: ") +
+                              database.walError());
         QString error;
         QVector<CabinetGroup> groups;
         if (!database.readGroups(&groups, &error))
@@ -120,9 +139,10 @@ ReportData ReportBuilder::build(const QString &dataDirectory, const ReportPeriod
                     groupsOf[device].append(group.name);
             }
         }
-        QVector<JournalEvent> events;
-        if (database.readJournal(utcFromMs, period.utcToMs(), &events, &error))
-            ReportJournal::summarise(events, utcFromMs, utcToMs, &data, &alarmMinutes);
+        journalRead = database.readJournal(span.fromMs, period.utcToMs(), &events, &error) &&
+                      database.readRuns(span.fromMs, period.utcToMs(), &runs, &error);
+        if (journalRead)
+            ReportJournal::summarise(events, span, &data, &alarmMinutes);
         else
             data.notes.append(QStringLiteral("alarm journal not read: ") + error);
     }
@@ -132,30 +152,61 @@ ReportData ReportBuilder::build(const QString &dataDirectory, const ReportPeriod
         return data;
     }
 
+    // The readings of the alarms that cross the period's edges are read too, for their peaks.
+    qint64 scanFromMs = data.fromMs;
+    qint64 scanToMs = period.wallToMs();
+    QVector<int> crossing;
+    for (const ReportAlarm &alarm : qAsConst(data.alarms)) {
+        bool ofCurrent = false;
+        if (recordedQuantity(alarm, &ofCurrent) && (alarm.startMs < scanFromMs || alarm.endMs >= scanToMs)) {
+            scanFromMs = qMin(scanFromMs, alarm.startMs);
+            scanToMs = qMax(scanToMs, alarm.endMs + 1000);
+            if (!crossing.contains(alarm.device))
+                crossing.append(alarm.device);
+        }
+    }
+
     ReportHistories histories;
+    QVector<qint64> stamps; // every minute line's, wall
     data.source = period.sourceAt(now);
-    if (data.source == ReportSource::MinuteFiles) {
-        if (!readMinuteFiles(dataDirectory, period, &histories, progress, stop)) {
-            data.cancelled = true;
-            return data;
-        }
-    } else if (!database.isOpen()) {
-        data.source = ReportSource::None;
-        if (database.exists())
-            data.notes.append(QStringLiteral("hourly archive not read: ") + database.error());
-    } else {
+    if (data.source == ReportSource::HourlyArchive) {
         QString error;
-        const QVector<ArchiveHour> rows =
-            HourlyArchive(database.station())
-                .read({}, data.fromMs / 1000, period.wallToMs() / 1000, &error);
-        if (!error.isEmpty()) {
-            data.source = ReportSource::None;
+        QVector<ArchiveHour> rows;
+        if (database.isOpen()) {
+            HourlyArchive archive(database.station());
+            rows = archive.read({}, data.fromMs / 1000, period.wallToMs() / 1000, &error);
+            // Outside the period only the devices of alarms crossing its edges: an alarm open
+            // for a year must not read a year of every device.
+            if (!crossing.isEmpty() && error.isEmpty())
+                rows += archive.read(crossing, WallTime::hourStart(scanFromMs), data.fromMs / 1000, &error);
+            if (!crossing.isEmpty() && error.isEmpty())
+                rows += archive.read(crossing, period.wallToMs() / 1000, scanToMs / 1000, &error);
+        }
+        if (!error.isEmpty())
             data.notes.append(QStringLiteral("hourly archive not read: ") + error);
-        }
+        else if (!database.isOpen() && database.exists())
+            data.notes.append(QStringLiteral("hourly archive not read: ") + database.error());
         for (const ArchiveHour &row : rows) {
-            if (row.device >= 1 && row.device <= kDevices)
-                histories[size_t(row.device)].addHour(row);
+            if (row.device < 1 || row.device > kDevices)
+                continue;
+            const bool inPeriod = row.hour * 1000 >= data.fromMs && row.hour * 1000 < period.wallToMs();
+            histories[size_t(row.device)].addHour(row, inPeriod);
+            if (inPeriod)
+                stamps.append(row.hour * 1000 + WallTime::kHourMs - 60000);
         }
+        std::sort(stamps.begin(), stamps.end());
+        const bool anyHour = std::any_of(histories.cbegin(), histories.cend(),
+                                         [](const ReportDeviceHistory &h) { return !h.isEmpty(); });
+        // A day the archive does not hold may still be in a copy's minute files.
+        if (period.length() == ReportPeriod::Length::Day && !anyHour)
+            data.source = ReportSource::MinuteFiles;
+        else if (!database.isOpen() || !error.isEmpty())
+            data.source = ReportSource::None;
+    }
+    if (data.source == ReportSource::MinuteFiles &&
+        !readMinuteFiles(dataDirectory, period, scanFromMs, scanToMs, &histories, &stamps, progress, stop)) {
+        data.cancelled = true;
+        return data;
     }
     tell(kProgressHistory);
     if (stop()) {
@@ -167,16 +218,25 @@ ReportData ReportBuilder::build(const QString &dataDirectory, const ReportPeriod
         history.finish();
     for (ReportAlarm &alarm : data.alarms) {
         bool ofCurrent = false;
-        bool lowest = false;
-        if (!recordedQuantity(alarm, &ofCurrent, &lowest))
+        if (!recordedQuantity(alarm, &ofCurrent))
             continue;
         const ReportDeviceHistory &history = histories[size_t(alarm.device)];
-        const double peak = history.peak(ofCurrent, lowest, alarm.startMs, alarm.endMs);
-        if (qIsNaN(peak))
+        const double peak = history.peak(ofCurrent, alarm.below, alarm.startMs, alarm.endMs);
+        if (qIsNaN(peak) || (!qIsNaN(alarm.peak) && (alarm.below ? peak >= alarm.peak : peak <= alarm.peak)))
             continue;
         alarm.peak = peak;
         alarm.peakSource =
             history.isHourly() ? ReportAlarm::PeakSource::Hours : ReportAlarm::PeakSource::Minutes;
+    }
+    if (journalRead) {
+        std::sort(stamps.begin(), stamps.end());
+        // The last minute line before a moment, for a station killed before it started again.
+        const auto lastRecordBefore = [&stamps](qint64 utcMs) -> qint64 {
+            const qint64 wall = WallTime::wallMs(QDateTime::fromMSecsSinceEpoch(utcMs));
+            const auto after = std::lower_bound(stamps.cbegin(), stamps.cend(), wall);
+            return after == stamps.cbegin() ? 0 : qMin(utcOfWall(*(after - 1)), utcMs);
+        };
+        data.link = ReportJournal::availability(runs, events, span, lastRecordBefore);
     }
 
     QVector<int> withTemperature;

@@ -14,10 +14,12 @@
 // real milliseconds. NaN is a figure that has no value.
 
 // One quantity of one device over the period; from the archive, the time of the maximum is
-// the start of the hour it was reached in.
+// the start of the hour it was reached in. The figures are at the resolution the quantity is
+// measured in (ReportTerms::quantityDecimals), the mean rounded from the same numbers as the
+// lowest and highest, so min <= mean <= max holds as printed.
 struct ReportQuantity
 {
-    int minutes = 0; // minutes with a finite value
+    int minutes = 0; // minutes with a finite value, a minute stamped twice counted once
     double min = qQNaN();
     double mean = qQNaN();
     double max = qQNaN();
@@ -53,8 +55,9 @@ struct ReportSeries
 // recovery row. The operator's clear raises an open alarm again: that is the same alarm.
 struct ReportAlarm
 {
-    // Where the peak came from: the period's minute values or hourly maxima during the
-    // alarm, or the journal's value where those have none (or the kind is not recorded).
+    // Where the peak came from: the minute values during the alarm, the maxima of the archive
+    // hours that lie wholly inside it, or the journal's own values where those are not more
+    // extreme (or the kind is not recorded).
     enum class PeakSource
     {
         Minutes,
@@ -70,10 +73,14 @@ struct ReportAlarm
     double limit = qQNaN();
     qint64 startMs = 0;
     bool beganBefore = false; // raised before the period began
-    bool open = false;        // no recovery by the period's end or the time the report was made
-    qint64 endMs = 0;         // the recovery; for an open alarm the end of what was covered
-    qint64 durationMs = 0;    // from its start to endMs
-    // The reading furthest past the limit: the highest, the lowest for one below its limit.
+    bool endedAfter = false;  // recovered after the period's end (endMs is then after it)
+    bool open = false;        // no recovery by the time the report was made
+    qint64 endMs = 0;         // the recovery; for an open alarm the time the report was made
+    qint64 durationMs = 0;    // its whole length: from its start to endMs
+    // Raised by a reading below its limit (under-voltage, under-temperature): its peak is the
+    // lowest reading, else the highest.
+    bool below = false;
+    // The reading furthest past the limit, over the whole alarm.
     double peak = qQNaN();
     PeakSource peakSource = PeakSource::Journal;
     bool acknowledged = false;
@@ -87,16 +94,20 @@ struct ReportAlarmCount
     int count = 0; // alarms of this kind and level listed, those raised before the period too
 };
 
-// The link to the concentrator, from the journal's link alarms (kind 4).
+// The link to the concentrator over the time the station ran in the period, from the
+// journal's starts and stops and its link alarms (kind 4): an outage lasts from the last valid
+// answer to the first valid one again.
 struct ReportLink
 {
     bool known = false;   // false without a readable journal
-    qint64 coveredMs = 0; // the period up to its end or the time the report was made
-    qint64 outageMs = 0;
-    double availableShare = qQNaN(); // 1 - outage / covered
+    qint64 runningMs = 0; // the station ran, up to the period's end or the time the report was made
+    // Before the first start the journal holds: whether the station ran is not known.
+    qint64 unknownMs = 0;
+    qint64 outageMs = 0;  // within the running time
+    double availableShare = qQNaN(); // 1 - outage / running; NaN when it never ran
     int outages = 0;
     qint64 longestOutageMs = 0;
-    qint64 longestOutageStartMs = 0;
+    qint64 longestOutageStartMs = 0; // wall: the last valid answer before it
 };
 
 struct ReportData

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QStringList>
 #include <QVariant>
 
@@ -26,12 +27,43 @@ ReportDatabase::ReportDatabase(const QString &dataDirectory) : db(dataDirectory)
     found = QFileInfo(db.filePath()).isFile();
     if (!found)
         return;
+    // A running station keeps its -wal file; without one nothing writes the file, so it is
+    // read as it lies (immutable), which creates no -wal or -shm beside it, in a folder that
+    // cannot be written too. A read-only connection would leave both behind.
+    const bool atRest = !QFileInfo::exists(db.filePath() + QStringLiteral("-wal"));
+    if (!atRest && openWith(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"), db.filePath()))
+        return;
+    const QString readOnlyError = openError;
+    // A copy with the -wal of a killed station but no -shm, in a folder that cannot be
+    // written, opens only immutable: what the -wal holds is not read, and the report says so.
+    const QString uri = QUrl::fromLocalFile(db.filePath()).toString(QUrl::FullyEncoded) +
+                        QStringLiteral("?immutable=1");
+    if (openWith(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"), uri)) {
+        if (!atRest)
+            walNotRead = readOnlyError;
+        return;
+    }
+    if (!atRest)
+        openError = readOnlyError;
+}
+
+bool ReportDatabase::openWith(const QString &options, const QString &name)
+{
     QSqlDatabase connection = db.database();
-    // A checkpoint of the running station can hold a reader back for a moment.
-    connection.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    connection.close();
+    connection.setConnectOptions(options);
+    connection.setDatabaseName(name);
     opened = connection.open();
-    if (!opened)
+    // SQLite opens lazily: the first read says whether the file can be read at all.
+    QSqlQuery probe(connection);
+    if (opened && !probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        openError = StationDatabase::reasonOf(probe.lastError());
+        connection.close();
+        opened = false;
+    } else if (!opened) {
         openError = StationDatabase::reasonOf(connection.lastError());
+    }
+    return opened;
 }
 
 bool ReportDatabase::readGroups(QVector<CabinetGroup> *groups, QString *error) const
@@ -71,11 +103,31 @@ bool ReportDatabase::readJournal(qint64 utcFromMs, qint64 utcToMs, QVector<Journ
                        " WHERE o.raised > o.recovered AND j.epoch_ms < ?"
                        " AND j.event IN ('alarm', 'acknowledge')")
             .arg(JournalEvent::columns(QStringLiteral("j.")), devices);
+    // The alarms open at the period's end: how they ended, though after it.
+    const QString endedAfter =
+        QStringLiteral("SELECT j.id, %1 FROM (SELECT device, kind, level, cabinet_group,"
+                       " max(CASE WHEN event = 'recovery' THEN id ELSE 0 END) AS recovered,"
+                       " max(CASE WHEN event = 'alarm' THEN id ELSE 0 END) AS raised"
+                       " FROM alarm_journal WHERE device IN (%2) AND epoch_ms < ?"
+                       " AND kind BETWEEN 1 AND 8 AND event IN ('alarm', 'recovery')"
+                       " GROUP BY device, kind, level, cabinet_group) o"
+                       " JOIN alarm_journal j ON j.device = o.device AND j.kind = o.kind"
+                       " AND j.level IS o.level AND j.cabinet_group IS o.cabinet_group"
+                       " WHERE o.raised > o.recovered AND j.epoch_ms >= ?"
+                       " AND j.event IN ('recovery', 'acknowledge')"
+                       " AND j.id <= coalesce((SELECT min(r.id) FROM alarm_journal r"
+                       " WHERE r.device = o.device AND r.kind = o.kind AND r.level IS o.level"
+                       " AND r.cabinet_group IS o.cabinet_group AND r.event = 'recovery'"
+                       " AND r.epoch_ms >= ?), 9223372036854775807)")
+            .arg(JournalEvent::columns(QStringLiteral("j.")), devices);
     QSqlQuery query(db.database());
     query.setForwardOnly(true);
-    query.prepare(inPeriod + QStringLiteral(" UNION ALL ") + stillOpen +
-                  QStringLiteral(" ORDER BY 1"));
-    for (qint64 bound : {utcFromMs, utcToMs, utcFromMs, utcFromMs})
+    if (!query.prepare(inPeriod + QStringLiteral(" UNION ALL ") + stillOpen +
+                       QStringLiteral(" UNION ALL ") + endedAfter + QStringLiteral(" ORDER BY 1"))) {
+        *error = StationDatabase::reasonOf(query.lastError());
+        return false;
+    }
+    for (qint64 bound : {utcFromMs, utcToMs, utcFromMs, utcFromMs, utcToMs, utcToMs, utcToMs})
         query.addBindValue(bound);
     if (!query.exec()) {
         *error = StationDatabase::reasonOf(query.lastError());
@@ -86,6 +138,47 @@ bool ReportDatabase::readJournal(qint64 utcFromMs, qint64 utcToMs, QVector<Journ
     if (query.lastError().isValid()) {
         *error = StationDatabase::reasonOf(query.lastError());
         events->clear();
+        return false;
+    }
+    return true;
+}
+
+bool ReportDatabase::readRuns(qint64 utcFromMs, qint64 utcToMs, QVector<JournalRun> *runs,
+                              QString *error) const
+{
+    runs->clear();
+    if (!opened) {
+        *error = openError;
+        return false;
+    }
+    const QString isRun = QStringLiteral(
+        "device = 0 AND kind = 0 AND event IN ('started', 'stopped')");
+    QSqlQuery query(db.database());
+    query.setForwardOnly(true);
+    const QString statement =
+        QStringLiteral("SELECT j.event, j.epoch_ms, (SELECT p.epoch_ms FROM alarm_journal p"
+                       " WHERE p.id < j.id ORDER BY p.id DESC LIMIT 1) FROM alarm_journal j"
+                       " WHERE j.id IN (SELECT id FROM alarm_journal WHERE %1 AND epoch_ms >= ?"
+                       " AND epoch_ms < ?) OR j.id = (SELECT max(id) FROM alarm_journal WHERE %1"
+                       " AND epoch_ms < ?) OR j.id = (SELECT min(id) FROM alarm_journal WHERE %1"
+                       " AND epoch_ms >= ?) ORDER BY j.id")
+            .arg(isRun);
+    if (!query.prepare(statement)) {
+        *error = StationDatabase::reasonOf(query.lastError());
+        return false;
+    }
+    for (qint64 bound : {utcFromMs, utcToMs, utcFromMs, utcToMs})
+        query.addBindValue(bound);
+    if (!query.exec()) {
+        *error = StationDatabase::reasonOf(query.lastError());
+        return false;
+    }
+    while (query.next())
+        runs->append({query.value(0).toString() == QLatin1String("started"),
+                      query.value(1).toLongLong(), query.value(2).toLongLong()});
+    if (query.lastError().isValid()) {
+        *error = StationDatabase::reasonOf(query.lastError());
+        runs->clear();
         return false;
     }
     return true;

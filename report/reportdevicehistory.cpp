@@ -1,31 +1,44 @@
 #include "report/reportdevicehistory.h"
 
 #include "core/walltime.h"
+#include "report/reportterms.h"
 
 #include <algorithm>
+#include <cmath>
 
-void ReportDeviceHistory::addMinute(qint64 wallMs, double temperature, double current)
+void ReportDeviceHistory::addMinute(qint64 wallMs, double temperature, double current, bool inPeriod)
 {
-    if (!minutes.isEmpty() && minutes.last().ms == wallMs)
-        return;
-    minutes.append({wallMs, temperature, current});
+    minutes.append({wallMs, temperature, current, inPeriod});
 }
 
-void ReportDeviceHistory::addHour(const ArchiveHour &row)
+void ReportDeviceHistory::addHour(const ArchiveHour &row, bool inPeriod)
 {
-    hours.append(row);
+    (inPeriod ? hours : hoursOutside).append(row);
 }
 
 void ReportDeviceHistory::finish()
 {
     std::stable_sort(minutes.begin(), minutes.end(),
                      [](const Minute &a, const Minute &b) { return a.ms < b.ms; });
+    minutes.erase(std::unique(minutes.begin(), minutes.end(),
+                              [](const Minute &a, const Minute &b) { return a.ms == b.ms; }),
+                  minutes.end());
     std::stable_sort(hours.begin(), hours.end(),
                      [](const ArchiveHour &a, const ArchiveHour &b) { return a.hour < b.hour; });
 }
 
+bool ReportDeviceHistory::isEmpty() const
+{
+    return hours.isEmpty() &&
+           std::none_of(minutes.cbegin(), minutes.cend(), [](const Minute &m) { return m.inPeriod; });
+}
+
 ReportQuantity ReportDeviceHistory::quantity(bool ofCurrent) const
 {
+    // In steps of the resolution, as whole numbers: the sum is exact, and a mean rounded
+    // from it cannot leave the lowest and highest, which are whole steps too.
+    const double steps = std::pow(10.0, ReportTerms::quantityDecimals(ofCurrent));
+    const auto step = [steps](double value) { return double(std::llround(value * steps)); };
     ReportQuantity result;
     double sum = 0;
     const auto take = [&result](double low, double high, qint64 highMs) {
@@ -38,23 +51,27 @@ ReportQuantity ReportDeviceHistory::quantity(bool ofCurrent) const
     };
     for (const Minute &minute : minutes) {
         const double value = ofCurrent ? minute.current : minute.temperature;
-        if (!qIsFinite(value))
+        if (!minute.inPeriod || !qIsFinite(value))
             continue;
-        take(value, value, minute.ms);
-        sum += value;
+        take(step(value), step(value), minute.ms);
+        sum += step(value);
         ++result.minutes;
     }
     for (const ArchiveHour &hour : hours) {
         const int count = ofCurrent ? hour.currentMinutes : hour.temperatureMinutes;
         if (count <= 0)
             continue;
-        take(ofCurrent ? hour.currentMin : hour.temperatureMin,
-             ofCurrent ? hour.currentMax : hour.temperatureMax, hour.hour * 1000);
-        sum += (ofCurrent ? hour.currentMean : hour.temperatureMean) * count;
+        take(step(ofCurrent ? hour.currentMin : hour.temperatureMin),
+             step(ofCurrent ? hour.currentMax : hour.temperatureMax), hour.hour * 1000);
+        sum += (ofCurrent ? hour.currentMean : hour.temperatureMean) * steps * count;
         result.minutes += count;
     }
-    if (result.minutes > 0)
-        result.mean = sum / result.minutes;
+    if (result.minutes == 0)
+        return result;
+    // The archive's means are of unrounded minutes: kept within the rounded extremes.
+    result.mean = qBound(result.min, std::round(sum / result.minutes), result.max) / steps;
+    result.min /= steps;
+    result.max /= steps;
     return result;
 }
 
@@ -69,14 +86,18 @@ double ReportDeviceHistory::peak(bool ofCurrent, bool lowest, qint64 fromMs, qin
         if (minute.ms >= fromMs && minute.ms <= toMs)
             take(ofCurrent ? minute.current : minute.temperature);
     }
-    for (const ArchiveHour &hour : hours) {
-        const qint64 startMs = hour.hour * 1000;
-        if (startMs > toMs || startMs + WallTime::kHourMs <= fromMs)
-            continue;
-        if (ofCurrent)
-            take(lowest ? hour.currentMin : hour.currentMax);
-        else
-            take(lowest ? hour.temperatureMin : hour.temperatureMax);
+    // An hour's extreme may come from before the alarm began or after it ended: only hours
+    // wholly inside it.
+    for (const QVector<ArchiveHour> *list : {&hours, &hoursOutside}) {
+        for (const ArchiveHour &hour : *list) {
+            const qint64 startMs = hour.hour * 1000;
+            if (startMs < fromMs || startMs + WallTime::kHourMs > toMs)
+                continue;
+            if (ofCurrent)
+                take(lowest ? hour.currentMin : hour.currentMax);
+            else
+                take(lowest ? hour.temperatureMin : hour.temperatureMax);
+        }
     }
     return best;
 }
@@ -87,6 +108,8 @@ ReportSeries ReportDeviceHistory::temperatureSeries(int device) const
     series.device = device;
     series.hourly = isHourly();
     for (const Minute &minute : minutes) {
+        if (!minute.inPeriod)
+            continue;
         series.x.append(minute.ms);
         series.value.append(qIsFinite(minute.temperature) ? minute.temperature : qQNaN());
     }

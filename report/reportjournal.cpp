@@ -19,13 +19,18 @@ JournalAlarmKey journalKeyOf(const JournalEvent &event)
     return JournalAlarmKey(event.device, event.kind, event.level, event.group.name);
 }
 
+qint64 wallOf(qint64 utcMs)
+{
+    return WallTime::wallMs(QDateTime::fromMSecsSinceEpoch(utcMs));
+}
+
 // The time the alarm table showed, as the history stamps hold it.
 qint64 journalWallMs(const JournalEvent &event)
 {
     qint64 wall = 0;
     if (WallTime::parseStamp(event.timeText, &wall))
         return wall;
-    return WallTime::wallMs(QDateTime::fromMSecsSinceEpoch(event.epochMs));
+    return wallOf(event.epochMs);
 }
 
 struct JournalSpan
@@ -35,42 +40,68 @@ struct JournalSpan
     qint64 utcEnd = 0;
 };
 
+void takePeak(ReportAlarm *alarm, double value)
+{
+    if (!qIsFinite(value))
+        return;
+    if (qIsNaN(alarm->peak) || (alarm->below ? value < alarm->peak : value > alarm->peak))
+        alarm->peak = value;
+}
+
+struct Interval
+{
+    qint64 from;
+    qint64 to;
+};
+
 } // namespace
 
-void ReportJournal::summarise(const QVector<JournalEvent> &events, qint64 utcFromMs, qint64 utcToMs,
+void ReportJournal::summarise(const QVector<JournalEvent> &events, const Span &span,
                               ReportData *data, QHash<int, double> *temperatureAlarmMinutes)
 {
     QVector<JournalSpan> spans;
     std::map<JournalAlarmKey, int> open;
     std::map<JournalAlarmKey, int> latest;
     for (const JournalEvent &event : events) {
+        // Written after the report's time (by a station still running): not yet, for it.
+        if (event.epochMs > span.madeMs)
+            continue;
+        const bool afterPeriod = event.epochMs >= span.toMs;
         const JournalAlarmKey key = journalKeyOf(event);
         const auto openSpan = open.find(key);
         if (event.event == QLatin1String("alarm")) {
-            if (openSpan != open.end())
+            // The operator's clear enters an open alarm again: the same alarm, its value one
+            // more reading of it.
+            if (openSpan != open.end()) {
+                takePeak(&spans[openSpan->second].alarm, event.value);
                 continue;
-            JournalSpan span;
-            ReportAlarm &alarm = span.alarm;
+            }
+            if (afterPeriod)
+                continue;
+            JournalSpan entry;
+            ReportAlarm &alarm = entry.alarm;
             alarm.device = event.device;
             alarm.kind = event.kind;
             alarm.level = event.level;
             alarm.group = event.group.name;
             alarm.text = event.text;
             alarm.limit = event.limit;
-            alarm.peak = event.value;
+            alarm.below = event.value < event.limit;
+            takePeak(&alarm, event.value);
             alarm.startMs = journalWallMs(event);
-            alarm.beganBefore = event.epochMs < utcFromMs;
+            alarm.beganBefore = event.epochMs < span.fromMs;
             alarm.open = true;
-            span.utcStart = event.epochMs;
+            entry.utcStart = event.epochMs;
             open[key] = latest[key] = spans.size();
-            spans.append(span);
+            spans.append(entry);
         } else if (event.event == QLatin1String("recovery")) {
             if (openSpan == open.end())
                 continue;
-            JournalSpan &span = spans[openSpan->second];
-            span.alarm.open = false;
-            span.alarm.endMs = journalWallMs(event);
-            span.utcEnd = event.epochMs;
+            JournalSpan &entry = spans[openSpan->second];
+            entry.alarm.open = false;
+            entry.alarm.endedAfter = afterPeriod;
+            entry.alarm.endMs = journalWallMs(event);
+            entry.utcEnd = event.epochMs;
             open.erase(openSpan);
         } else if (event.event == QLatin1String("acknowledge")) {
             const auto acknowledged = latest.find(key);
@@ -82,38 +113,107 @@ void ReportJournal::summarise(const QVector<JournalEvent> &events, qint64 utcFro
         }
     }
 
-    data->link = ReportLink();
-    data->link.known = true;
-    data->link.coveredMs = qMax<qint64>(0, utcToMs - utcFromMs);
     std::map<std::pair<int, int>, int> counts;
-    for (JournalSpan &span : spans) {
-        ReportAlarm &alarm = span.alarm;
+    for (JournalSpan &entry : spans) {
+        ReportAlarm &alarm = entry.alarm;
         if (alarm.open) {
-            alarm.endMs = data->toMs;
-            span.utcEnd = qMax(utcToMs, span.utcStart);
+            entry.utcEnd = qMax(span.madeMs, entry.utcStart);
+            alarm.endMs = qMax(wallOf(span.madeMs), alarm.startMs);
         }
-        alarm.durationMs = qMax<qint64>(0, span.utcEnd - span.utcStart);
+        alarm.durationMs = qMax<qint64>(0, entry.utcEnd - entry.utcStart);
         const qint64 within =
-            qMax<qint64>(0, qMin(span.utcEnd, utcToMs) - qMax(span.utcStart, utcFromMs));
+            qMax<qint64>(0, qMin(entry.utcEnd, span.toMs) - qMax(entry.utcStart, span.fromMs));
         if (alarm.kind == AlarmDetector::Temperature && alarm.device > 0)
             (*temperatureAlarmMinutes)[alarm.device] += within / 60000.0;
-        if (alarm.kind == AlarmDetector::Link) {
-            ReportLink &link = data->link;
-            link.outageMs += within;
-            ++link.outages;
-            if (within > link.longestOutageMs) {
-                link.longestOutageMs = within;
-                link.longestOutageStartMs = alarm.startMs;
-            }
-        }
         ++counts[{alarm.kind, alarm.level}];
         data->alarms.append(alarm);
     }
-    if (data->link.coveredMs > 0)
-        data->link.availableShare = 1.0 - double(data->link.outageMs) / data->link.coveredMs;
     for (const auto &count : counts)
         data->alarmCounts.append({count.first.first, count.first.second, count.second});
     std::stable_sort(
         data->alarms.begin(), data->alarms.end(),
         [](const ReportAlarm &a, const ReportAlarm &b) { return a.startMs < b.startMs; });
+}
+
+ReportLink ReportJournal::availability(const QVector<JournalRun> &runs,
+                                       const QVector<JournalEvent> &events, const Span &span,
+                                       const std::function<qint64(qint64)> &lastRecordBefore)
+{
+    ReportLink link;
+    link.known = true;
+    // The times the station ran, within the period: from a start to its stop; to the last
+    // sign of it before a start that followed no stop (a kill); to the end while it runs.
+    QVector<Interval> running;
+    const auto ran = [&running, &span](qint64 from, qint64 to) {
+        from = qMax(from, span.fromMs);
+        to = qMin(to, span.toMs);
+        if (to > from)
+            running.append({from, to});
+    };
+    bool known = false;
+    bool up = false;
+    qint64 since = span.fromMs;
+    for (const JournalRun &run : runs) {
+        if (run.epochMs > span.madeMs)
+            break;
+        if (run.epochMs < span.fromMs) {
+            known = true;
+            up = run.started;
+            continue;
+        }
+        const qint64 at = qMin(run.epochMs, span.toMs);
+        if (!known) {
+            link.unknownMs += at - span.fromMs;
+            known = true;
+        } else if (up && run.started) {
+            const qint64 lastSign = qMax(run.previousRowMs, lastRecordBefore ? lastRecordBefore(run.epochMs) : 0);
+            ran(since, qBound(since, lastSign, run.epochMs));
+        } else if (up) {
+            ran(since, run.epochMs);
+        }
+        up = run.started;
+        since = run.epochMs;
+        if (run.epochMs >= span.toMs)
+            break;
+    }
+    if (!known)
+        link.unknownMs = span.toMs - span.fromMs;
+    else if (up && since < span.toMs)
+        ran(since, span.toMs);
+    for (const Interval &interval : running)
+        link.runningMs += interval.to - interval.from;
+
+    // Outages, from the last valid answer (the link alarm's beginning) to the first valid
+    // answer again (its recovery), counted where the station ran.
+    QVector<Interval> outages;
+    std::map<int, int> openOutage; // level: index in outages
+    for (const JournalEvent &event : events) {
+        if (event.kind != AlarmDetector::Link || event.epochMs > span.madeMs)
+            continue;
+        const auto found = openOutage.find(event.level);
+        if (event.event == QLatin1String("alarm") && found == openOutage.end()) {
+            openOutage[event.level] = outages.size();
+            outages.append({event.beganMs > 0 ? qMin(event.beganMs, event.epochMs) : event.epochMs,
+                            span.toMs});
+        } else if (event.event == QLatin1String("recovery") && found != openOutage.end()) {
+            outages[found->second].to = event.epochMs;
+            openOutage.erase(found);
+        }
+    }
+    for (const Interval &outage : outages) {
+        qint64 length = 0;
+        for (const Interval &interval : running)
+            length += qMax<qint64>(0, qMin(outage.to, interval.to) - qMax(outage.from, interval.from));
+        if (length <= 0)
+            continue;
+        link.outageMs += length;
+        ++link.outages;
+        if (length > link.longestOutageMs) {
+            link.longestOutageMs = length;
+            link.longestOutageStartMs = wallOf(outage.from);
+        }
+    }
+    if (link.runningMs > 0)
+        link.availableShare = 1.0 - double(link.outageMs) / link.runningMs;
+    return link;
 }

@@ -1,8 +1,8 @@
 #include "report/reportpdf.h"
 
 #include "core/walltime.h"
-#include "core/wholefile.h"
 #include "report/reportchart.h"
+#include "report/reportterms.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -41,15 +41,15 @@ qreal pdfPt(qreal points)
     return points * kPdfDpi / 72.0;
 }
 
-QString pdfNumber(double value, int decimals = 1)
+// A stamp as short as the header lets it be: the time alone inside a day's report, the
+// month and day inside a month's; a stamp of another year whole.
+QString pdfTime(const ReportData &data, qint64 wallMs)
 {
-    return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("—");
-}
-
-// Whole minutes as they are, others to a tenth.
-QString pdfMinutes(double minutes)
-{
-    return QString::number(std::round(minutes * 10) / 10);
+    const QString stamp = WallTime::stamp(wallMs);
+    const bool day = data.period.length() == ReportPeriod::Length::Day;
+    if (day && stamp.startsWith(data.period.firstDay().toString(QStringLiteral("yyyy-MM-dd"))))
+        return stamp.mid(11);
+    return stamp.startsWith(data.period.text().left(5)) ? stamp.mid(5) : stamp;
 }
 
 // The date (or year) is in the header; a table keeps to what changes.
@@ -65,15 +65,10 @@ QString pdfPeriodText(const ReportPeriod &period)
            period.text();
 }
 
-QString pdfKindName(int kind)
+// Two lines where a heading would otherwise break inside a word.
+QString pdfLines(const char *first, const char *second)
 {
-    static const char *const names[] = {"温度", "电压", "电流", "通讯", "相间温差", "环境温升", "温升速率", "温度预警"};
-    return kind >= 1 && kind <= 8 ? QString::fromUtf8(names[kind - 1]) : QStringLiteral("类型 %1").arg(kind);
-}
-
-QString pdfLevelName(int level)
-{
-    return level == 0 ? QStringLiteral("预警") : QStringLiteral("报警");
+    return QString::fromUtf8(first) + QChar(QChar::LineSeparator) + QString::fromUtf8(second);
 }
 
 QFont pdfBaseFont()
@@ -185,9 +180,7 @@ void pdfHeader(QTextCursor &cursor, const ReportData &data, const QFont &base)
     title.setAlignment(Qt::AlignHCenter);
     title.setBottomMargin(pdfMm(3));
     pdfParagraph(cursor, QStringLiteral("温度电流监测报表"), pdfChars(base, 16, true), title);
-    const QString source = data.source == ReportSource::MinuteFiles     ? QStringLiteral("分钟记录")
-                           : data.source == ReportSource::HourlyArchive ? QStringLiteral("小时归档")
-                                                                        : QStringLiteral("无可读数据");
+    const QString source = ReportTerms::sourceName(data.source);
     const QTextCharFormat chars = pdfChars(base, 9);
     QTextBlockFormat line;
     line.setBottomMargin(pdfMm(0.8));
@@ -215,25 +208,30 @@ void pdfDevices(QTextCursor &cursor, const ReportData &data, const QFont &base)
     // A month's time of the highest carries its date too.
     const bool day = data.period.length() == ReportPeriod::Length::Day;
     QTextTable *table = pdfTable(cursor, data.devices.size() + 2, 2,
-                                 day ? QVector<int>{5, 15, 14, 9, 5, 5, 5, 8, 6, 6, 6, 8, 8}
-                                     : QVector<int>{5, 13, 13, 9, 5, 5, 5, 12, 6, 6, 6, 7, 8});
+                                 day ? QVector<int>{6, 15, 13, 9, 5, 5, 5, 8, 6, 6, 6, 8, 8}
+                                     : QVector<int>{6, 13, 12, 9, 5, 5, 5, 12, 6, 6, 6, 7, 8});
     const QTextCharFormat head = pdfChars(base, 7.5, true), body = pdfChars(base, 7.5);
-    pdfHeaderRow(table, 0, {"设备号", "名称", "安装部位", "柜组", "温度 °C", "", "", "", "电流 A", "", "", "有数据分钟",
-                            "温度报警分钟"},
+    pdfHeaderRow(table, 0, {"设备号", "名称", "安装部位", "柜组", "温度 °C", "", "", "", "电流 A", "", "",
+                            pdfLines("有数据", "分钟"), pdfLines("温度报警", "分钟")},
                  head);
     pdfHeaderRow(table, 1, {"", "", "", "", "最低", "平均", "最高", "最高时间", "最低", "平均", "最高"}, head);
     for (int column : {0, 1, 2, 3, 11, 12})
         table->mergeCells(0, column, 2, 1);
     table->mergeCells(0, 4, 1, 4);
     table->mergeCells(0, 8, 1, 3);
+    const int t = ReportTerms::quantityDecimals(false), c = ReportTerms::quantityDecimals(true);
     int row = 2;
     for (const ReportDevice &d : data.devices) {
-        const ReportQuantity &t = d.temperature, &c = d.current;
-        const QStringList cells = {QString::number(d.device), d.name, d.location, d.cabinetGroups.join("、"),
-                                   pdfNumber(t.min), pdfNumber(t.mean), pdfNumber(t.max),
-                                   t.minutes ? pdfShortTime(data, t.maxMs) : QStringLiteral("—"),
-                                   pdfNumber(c.min), pdfNumber(c.mean), pdfNumber(c.max), QString::number(t.minutes),
-                                   pdfMinutes(d.temperatureAlarmMinutes)};
+        const ReportQuantity &te = d.temperature, &cu = d.current;
+        // A group a line: a name is not broken to fit beside another.
+        const QStringList cells = {QString::number(d.device), d.name, d.location,
+                                   d.cabinetGroups.join(QChar(QChar::LineSeparator)),
+                                   ReportTerms::number(te.min, t), ReportTerms::number(te.mean, t),
+                                   ReportTerms::number(te.max, t),
+                                   te.minutes ? pdfShortTime(data, te.maxMs) : QStringLiteral("—"),
+                                   ReportTerms::number(cu.min, c), ReportTerms::number(cu.mean, c),
+                                   ReportTerms::number(cu.max, c), QString::number(te.minutes),
+                                   ReportTerms::minutes(qint64(d.temperatureAlarmMinutes * 60000))};
         for (int column = 0; column < cells.size(); ++column)
             pdfCell(table, row, column, cells.at(column), body,
                     column == 0 || column >= 4 ? Qt::AlignRight : Qt::AlignLeft);
@@ -269,7 +267,8 @@ void pdfHottest(QTextCursor &cursor, const ReportData &data, const QFont &base, 
         pdfCell(table, row, 1, QString::number(series.device), body, Qt::AlignRight);
         if (d) {
             pdfCell(table, row, 2, d->name, body);
-            pdfCell(table, row, 3, pdfNumber(d->temperature.max), body, Qt::AlignRight);
+            pdfCell(table, row, 3, ReportTerms::number(d->temperature.max, ReportTerms::quantityDecimals(false)),
+                    body, Qt::AlignRight);
             pdfCell(table, row, 4, d->temperature.minutes ? pdfShortTime(data, d->temperature.maxMs) : "—", body);
         }
         for (int column = 0; column < percents.size() - 1; ++column) {
@@ -297,7 +296,7 @@ void pdfAlarmCounts(QTextCursor &cursor, const ReportData &data, const QFont &ba
     pdfHeaderRow(table, 0, {"报警类型", "预警", "报警", "合计"}, head);
     int row = 1, warnings = 0, alarms = 0;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it, ++row) {
-        pdfCell(table, row, 0, pdfKindName(it.key()), body);
+        pdfCell(table, row, 0, ReportTerms::kindName(it.key()), body);
         pdfCell(table, row, 1, QString::number(it->first), body, Qt::AlignRight);
         pdfCell(table, row, 2, QString::number(it->second), body, Qt::AlignRight);
         pdfCell(table, row, 3, QString::number(it->first + it->second), body, Qt::AlignRight);
@@ -331,17 +330,29 @@ void pdfAlarmList(QTextCursor &cursor, const ReportData &data, const QFont &base
                                  .arg(data.alarms.size()).arg(kPdfAlarmRows),
                      pdfChars(base, 7.5));
     }
-    QTextTable *table = pdfTable(cursor, shown.size() + 1, 1, {6, 22, 6, 17, 17, 8, 7, 17});
+    pdfParagraph(cursor,
+                 QStringLiteral("峰值：报警记录的值与报警期间分钟记录中的极值；只有小时归档时，取完整落在报警期间的"
+                                "小时极值。跨越统计周期的报警列出其完整的开始、结束与持续时间。"),
+                 pdfChars(base, 7));
+    QTextTable *table = pdfTable(cursor, shown.size() + 1, 1, {6, 18, 5, 13, 13, 6, 6, 7, 12, 14});
     const QTextCharFormat head = pdfChars(base, 7.5, true), body = pdfChars(base, 7.5);
-    pdfHeaderRow(table, 0, {"设备号", "报警内容", "级别", "开始", "结束", "持续分钟", "峰值", "确认时间"}, head);
+    pdfHeaderRow(table, 0, {"设备号", "报警内容", "级别", "开始", "结束", pdfLines("持续", "分钟"), "峰值", "单位",
+                            "峰值来源", "确认时间"},
+                 head);
+    const QString lineBreak(QChar::LineSeparator);
     int row = 1;
     for (const ReportAlarm *shownAlarm : qAsConst(shown)) {
         const ReportAlarm &a = *shownAlarm;
         const QString where = a.device > 0 ? QString::number(a.device) : !a.group.isEmpty() ? a.group : "—";
-        const QStringList cells = {where, a.text, pdfLevelName(a.level), WallTime::stamp(a.startMs),
-                                   a.open ? QStringLiteral("未恢复") : WallTime::stamp(a.endMs),
-                                   pdfMinutes(a.durationMs / 60000.0), pdfNumber(a.peak),
-                                   a.acknowledged ? WallTime::stamp(a.acknowledgedMs) : QStringLiteral("—")};
+        const QString start = pdfTime(data, a.startMs) + (a.beganBefore ? lineBreak + "（期前开始）" : QString());
+        const QString end = a.open        ? QStringLiteral("未恢复")
+                            : a.endedAfter ? pdfTime(data, a.endMs) + lineBreak + "（期后恢复）"
+                                           : pdfTime(data, a.endMs);
+        const QStringList cells = {where, a.text, ReportTerms::levelName(a.level), start, end,
+                                   ReportTerms::minutes(a.durationMs),
+                                   ReportTerms::number(a.peak, ReportTerms::peakDecimals(a.kind)),
+                                   ReportTerms::peakUnit(a.kind), ReportTerms::peakSourceName(a),
+                                   a.acknowledged ? pdfTime(data, a.acknowledgedMs) : QStringLiteral("—")};
         for (int column = 0; column < cells.size(); ++column)
             pdfCell(table, row, column, cells.at(column), body,
                     column == 0 || column == 5 || column == 6 ? Qt::AlignRight : Qt::AlignLeft);
@@ -361,14 +372,21 @@ void pdfLink(QTextCursor &cursor, const ReportData &data, const QFont &base)
         pdfParagraph(cursor, QStringLiteral("无可读的报警日志，无法统计。"), chars, line);
         return;
     }
-    pdfParagraph(cursor, QStringLiteral("可用率：%1%　（统计 %2 分钟，中断 %3 分钟）")
-                             .arg(pdfNumber(link.availableShare * 100, 2), pdfMinutes(link.coveredMs / 60000.0),
-                                  pdfMinutes(link.outageMs / 60000.0)),
-                 chars, line);
-    pdfParagraph(cursor, QStringLiteral("中断次数：%1").arg(link.outages), chars, line);
+    if (link.runningMs > 0)
+        pdfParagraph(cursor, QStringLiteral("可用率：%1%　（监测站运行 %2 分钟，其中通讯中断 %3 分钟）")
+                                 .arg(ReportTerms::number(link.availableShare * 100, 2),
+                                      ReportTerms::minutes(link.runningMs), ReportTerms::minutes(link.outageMs)),
+                     chars, line);
+    else
+        pdfParagraph(cursor, QStringLiteral("可用率：—　（统计时段内无监测站运行记录）"), chars, line);
+    if (link.unknownMs > 0)
+        pdfParagraph(cursor, QStringLiteral("另有 %1 分钟在日志记录的首次启动之前，运行情况未知，未计入。")
+                                 .arg(ReportTerms::minutes(link.unknownMs)),
+                     chars, line);
+    pdfParagraph(cursor, QStringLiteral("中断次数：%1（自最后一次有效应答至再次有效应答）").arg(link.outages), chars, line);
     pdfParagraph(cursor, link.outages == 0 ? QStringLiteral("最长中断：无")
                                            : QStringLiteral("最长中断：%1 分钟，开始于 %2")
-                                                 .arg(pdfMinutes(link.longestOutageMs / 60000.0),
+                                                 .arg(ReportTerms::minutes(link.longestOutageMs),
                                                       WallTime::stamp(link.longestOutageStartMs)),
                  chars, line);
 }
@@ -383,7 +401,7 @@ void pdfSignature(QTextCursor &cursor, const QFont &base)
 
 } // namespace
 
-bool ReportPdf::write(const ReportData &data, const QString &path, QString *error)
+bool ReportPdf::render(const ReportData &data, QByteArray *pdf, QString *error)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -459,8 +477,8 @@ bool ReportPdf::write(const ReportData &data, const QString &path, QString *erro
     if (!painter.end())
         return fail(QStringLiteral("无法生成 PDF"));
 
-    const QByteArray bytes = buffer.data();
-    if (!bytes.startsWith("%PDF-") || !bytes.trimmed().endsWith("%%EOF"))
+    *pdf = buffer.data();
+    if (!pdf->startsWith("%PDF-") || !pdf->trimmed().endsWith("%%EOF"))
         return fail(QStringLiteral("生成的 PDF 不完整"));
-    return WholeFile::write(path, bytes, error);
+    return true;
 }

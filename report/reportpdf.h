@@ -2,6 +2,7 @@
 
 #include "report/reportdata.h"
 
+#include <QByteArray>
 #include <QString>
 
 // A report as an A4 PDF to print and sign: the header, the device table, the ten hottest with
@@ -11,7 +12,7 @@
 class ReportPdf
 {
 public:
-    // Replaces path whole or not at all (see WholeFile); false, with the reason in *error when
-    // given, when it could not, or when the report was cancelled.
-    static bool write(const ReportData &data, const QString &path, QString *error = nullptr);
+    // The whole document; false, with the reason in *error when given, when it could not be
+    // made, or when the report was cancelled.
+    static bool render(const ReportData &data, QByteArray *pdf, QString *error = nullptr);
 };

@@ -105,9 +105,17 @@ void ReportScheduler::run(const QVector<ReportPeriod> &periods, const QString &f
     const auto progress = percent;
     // Whether a report is there is asked on the worker too: a report folder on a network
     // share that hangs must not hang the window.
+    const QSet<QString> made = madeHere;
+    const bool tidy = !onDemand && !tidied;
+    tidied = tidied || !onDemand;
     watcher.setFuture(QtConcurrent::run([=] {
+        if (tidy)
+            ReportFiles::removeLeftovers(folder);
         for (const ReportPeriod &period : periods) {
-            if (!onDemand && ReportFiles::exist(folder, station, period))
+            // A pair made while its period ran, or left mixed by a kill, is made again; one this
+            // run made itself is not, should the folder not keep its times.
+            if (!onDemand && (made.contains(period.text()) ||
+                              ReportFiles::state(folder, station, period) == ReportFiles::State::Complete))
                 continue;
             return ReportFiles::make(dataDirectory, period, station, folder, QDateTime::currentDateTime(),
                                      [progress](int p) { progress->store(p); }, cancel.get());
@@ -137,6 +145,8 @@ void ReportScheduler::jobFinished()
             emit progressed(100);
         ServiceLog::write("report", tr("报表已生成：%1").arg(shownFiles(outcome.files)));
         retryAt.remove(key);
+        if (!onDemand)
+            madeHere.insert(key);
     } else if (outcome.empty) {
         ServiceLog::write("report", tr("%1 没有记录，未生成报表").arg(key));
         if (!onDemand)

@@ -56,6 +56,10 @@ private:
     bool runningOnDemand = false;
     // Scheduled periods with nothing recorded: not looked at again until the next start.
     QSet<QString> nothingRecorded;
+    // Scheduled periods made by this run, whatever their files say of them afterwards.
+    QSet<QString> madeHere;
+    // What a killed report left in the folder is removed once, at the first look.
+    bool tidied = false;
     // Scheduled periods that failed, and the time (ms since the epoch) of their next try.
     QHash<QString, qint64> retryAt;
     bool retryWaiting = false;

@@ -1,12 +1,13 @@
 #include "report/reportxlsx.h"
 
 #include "core/walltime.h"
-#include "core/wholefile.h"
+#include "report/reportterms.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QStorageInfo>
+#include <cerrno>
 #include <cmath>
 #include <initializer_list>
 #include <xlsxwriter.h>
@@ -85,23 +86,14 @@ private:
 };
 
 const double kXlsxNoValue = std::nan("");
+// Less than this free, a failed workbook is put down to the disk being full.
+constexpr qint64 kXlsxRoomNeeded = 1024 * 1024;
 
 lxw_format *xlsxNumberFormat(lxw_workbook *book, const char *pattern)
 {
     lxw_format *format = workbook_add_format(book);
     format_set_num_format(format, pattern);
     return format;
-}
-
-QString xlsxKindText(int kind)
-{
-    static const char *const names[] = {"温度", "电压", "电流", "通讯", "相间温差", "环境温升", "温升速率", "温度预警"};
-    return kind >= 1 && kind <= 8 ? QString::fromUtf8(names[kind - 1]) : QString::number(kind);
-}
-
-QString xlsxLevelText(int level)
-{
-    return level == 0 ? QStringLiteral("预警") : QStringLiteral("报警");
 }
 
 void writeXlsxSummary(lxw_workbook *book, const XlsxFormats &f, const ReportData &data, lxw_error *failure)
@@ -121,13 +113,14 @@ void writeXlsxSummary(lxw_workbook *book, const XlsxFormats &f, const ReportData
     line("站名", data.stationName);
     line("报表", (isDay ? QStringLiteral("日报 ") : QStringLiteral("月报 ")) + data.period.text());
     line("统计时段", WallTime::stamp(data.fromMs) + QStringLiteral(" 至 ") + WallTime::stamp(data.toMs));
-    line("数据来源", data.source == ReportSource::MinuteFiles     ? QStringLiteral("分钟记录")
-                     : data.source == ReportSource::HourlyArchive ? QStringLiteral("小时归档")
-                                                                  : QStringLiteral("无数据"));
+    line("数据来源", ReportTerms::sourceName(data.source));
     line("生成时间", data.made.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     line("版本", data.version);
     const ReportLink &link = data.link;
     figure("通讯可用率", link.known ? link.availableShare : kXlsxNoValue, f.percent);
+    figure("监测站运行（分钟）", link.known ? link.runningMs / 60000.0 : kXlsxNoValue, f.oneDecimal);
+    figure("运行情况未知（分钟）", link.known ? link.unknownMs / 60000.0 : kXlsxNoValue, f.oneDecimal);
+    figure("通讯中断（分钟）", link.known ? link.outageMs / 60000.0 : kXlsxNoValue, f.oneDecimal);
     figure("通讯中断次数", link.known ? link.outages : kXlsxNoValue, f.integer);
     figure("最长中断（分钟）", link.known ? link.longestOutageMs / 60000.0 : kXlsxNoValue, f.oneDecimal);
     s.text(QStringLiteral("最长中断开始"));
@@ -184,28 +177,39 @@ void writeXlsxAlarms(lxw_workbook *book, const XlsxFormats &f, const ReportData 
     {
         XlsxSheet s(book, "报警统计", f, {{"类别", 12}, {"级别", 8}, {"次数", 8}}, failure);
         for (const ReportAlarmCount &c : data.alarmCounts) {
-            s.text(xlsxKindText(c.kind));
-            s.text(xlsxLevelText(c.level));
+            s.text(ReportTerms::kindName(c.kind));
+            s.text(ReportTerms::levelName(c.level));
             s.number(c.count, f.integer);
             s.nextRow();
         }
     }
     XlsxSheet s(book, "报警明细", f,
-                {{"设备号", 8}, {"报警内容", 24}, {"级别", 8}, {"开始", 20}, {"结束", 20},
-                 {"持续（分钟）", 14}, {"峰值", 10}, {"确认时间", 20}},
+                {{"设备号", 8}, {"柜组", 12}, {"报警内容", 24}, {"级别", 8}, {"开始", 20}, {"结束", 20},
+                 {"持续（分钟）", 14}, {"峰值", 10}, {"单位", 8}, {"峰值来源", 10}, {"跨统计周期", 20},
+                 {"确认时间", 20}},
                 failure);
     for (const ReportAlarm &a : data.alarms) {
         // Device 0 is the link or a cabinet group, which the alarm's text names.
         s.number(a.device > 0 ? a.device : kXlsxNoValue, f.integer);
+        s.text(a.group);
         s.text(a.text);
-        s.text(xlsxLevelText(a.level));
+        s.text(ReportTerms::levelName(a.level));
         s.stamp(a.startMs);
         if (a.open)
             s.text(QStringLiteral("未恢复"));
         else
             s.stamp(a.endMs);
         s.number(a.durationMs / 60000.0, f.oneDecimal);
-        s.number(a.peak, a.kind == 3 ? f.twoDecimals : f.oneDecimal);
+        const int decimals = ReportTerms::peakDecimals(a.kind);
+        s.number(a.peak, decimals == 0 ? f.integer : decimals == 1 ? f.oneDecimal : f.twoDecimals);
+        s.text(qIsNaN(a.peak) ? QString() : ReportTerms::peakUnit(a.kind));
+        s.text(ReportTerms::peakSourceName(a));
+        QStringList crossing;
+        if (a.beganBefore)
+            crossing << QStringLiteral("期前开始");
+        if (a.endedAfter)
+            crossing << QStringLiteral("期后恢复");
+        s.text(crossing.join(QStringLiteral("、")));
         s.stamp(a.acknowledgedMs, a.acknowledged);
         s.nextRow();
     }
@@ -217,6 +221,29 @@ bool xlsxIsWholeZip(const QByteArray &bytes)
 {
     return bytes.startsWith("PK\x03\x04") && bytes.size() >= 22
         && bytes.mid(bytes.size() - 22, 4) == QByteArray("PK\x05\x06");
+}
+
+// The library names a failure of its zip writer ("Zip generic error"), not its cause; the
+// cause is what the system said to its last write, or a disk with no room left.
+QString xlsxReason(lxw_error failure, int closeErrno, const QString &folder)
+{
+    switch (closeErrno) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EACCES:
+    case EROFS:
+    case EIO:
+    case EFBIG:
+        return qt_error_string(closeErrno);
+    default:
+        break;
+    }
+    const QStorageInfo storage(folder);
+    if (storage.isValid() && storage.bytesAvailable() < kXlsxRoomNeeded)
+        return qt_error_string(ENOSPC);
+    return QString::fromUtf8(lxw_strerror(failure));
 }
 
 QByteArray xlsxFileName(const QString &path)
@@ -232,7 +259,8 @@ QByteArray xlsxFileName(const QString &path)
 
 bool ReportXlsx::write(const ReportData &data, const QString &path, QString *error)
 {
-    const auto fail = [error](const QString &reason) {
+    const auto fail = [error, &path](const QString &reason) {
+        QFile::remove(path);
         if (error)
             *error = reason;
         return false;
@@ -240,21 +268,21 @@ bool ReportXlsx::write(const ReportData &data, const QString &path, QString *err
     if (data.cancelled)
         return fail(QStringLiteral("the report was cancelled"));
 
-    // The library writes only to a named file: a temporary one beside the target, removed
-    // when this returns, whatever happened.
+    // Made here first, so a folder that cannot be written is said as such, not as the
+    // library's guess.
     const QFileInfo target(path);
-    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                             + QStringLiteral(".XXXXXX"));
-    if (!temporary.open())
-        return fail(QStringLiteral("cannot write in %1: %2")
-                        .arg(QDir::toNativeSeparators(target.absolutePath()), temporary.errorString()));
-    temporary.close();
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return fail(QStringLiteral("cannot write in %1: %2")
+                            .arg(QDir::toNativeSeparators(target.absolutePath()), probe.errorString()));
+    }
 
-    // The library's own scratch files too, as the system's temporary folder may be out of
-    // reach (the root of C: on Windows) or too small.
+    // The library's own scratch files beside it too, as the system's temporary folder may be
+    // out of reach (the root of C: on Windows) or too small.
     QByteArray scratch = xlsxFileName(target.absolutePath());
     lxw_workbook_options options = {0, scratch.data(), 0};
-    lxw_workbook *book = workbook_new_opt(xlsxFileName(temporary.fileName()).constData(), &options);
+    lxw_workbook *book = workbook_new_opt(xlsxFileName(path).constData(), &options);
     if (!book)
         return fail(QStringLiteral("cannot make a workbook"));
     XlsxFormats formats;
@@ -270,19 +298,18 @@ bool ReportXlsx::write(const ReportData &data, const QString &path, QString *err
     writeXlsxDevices(book, formats, data, &failure);
     writeXlsxHottest(book, formats, data, &failure);
     writeXlsxAlarms(book, formats, data, &failure);
+    errno = 0;
     const lxw_error closed = workbook_close(book);
+    const int closeErrno = errno;
     if (failure == LXW_NO_ERROR)
         failure = closed;
     if (failure != LXW_NO_ERROR)
-        return fail(QString::fromUtf8(lxw_strerror(failure)));
+        return fail(xlsxReason(failure, closeErrno, target.absolutePath()));
 
-    QFile written(temporary.fileName());
+    QFile written(path);
     if (!written.open(QIODevice::ReadOnly))
         return fail(written.errorString());
-    const QByteArray bytes = written.readAll();
-    if (written.error() != QFileDevice::NoError)
-        return fail(written.errorString());
-    if (!xlsxIsWholeZip(bytes))
+    if (!xlsxIsWholeZip(written.readAll()) || written.error() != QFileDevice::NoError)
         return fail(QStringLiteral("the workbook was not written whole"));
-    return WholeFile::write(path, bytes, error);
+    return true;
 }

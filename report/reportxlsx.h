@@ -12,8 +12,8 @@
 class ReportXlsx
 {
 public:
-    // Replaces path whole or not at all; false, with the reason in *error when given, when
-    // the workbook could not be written (a folder that cannot be written, a full disk) or the
-    // report was cancelled.
+    // Writes a new workbook at path, the library's scratch files beside it; false, with the
+    // reason in *error when given (a folder that cannot be written, a full disk), and nothing
+    // left at path, when it could not be written whole or the report was cancelled.
     static bool write(const ReportData &data, const QString &path, QString *error = nullptr);
 };

@@ -116,6 +116,8 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
 
 Station::~Station()
 {
+    if (running)
+        handling->journalRun(false, clockTextAt(QDateTime::currentDateTime()), QDateTime::currentDateTime());
     // Before the parts its feeding reads.
     delete modbus;
     // Whatever writes the database goes before it; the journal writes its backlog as it goes.
@@ -145,6 +147,8 @@ void Station::start()
     historyTimer.start(60000, Qt::CoarseTimer, this);
     if (!soleInstance)
         return;
+    running = true;
+    handling->journalRun(true, clock, QDateTime::currentDateTime());
     startSiteLink();
     startNotifier();
     startModbusServer();

@@ -158,6 +158,8 @@ private:
     // First, so the ports are being listed while the rest is made.
     PortEnumeration ports;
     QString dataDir;
+    // Started as the sole station: its stop is journalled.
+    bool running = false;
     StationDatabase stationDatabase;
     QLockFile *instanceLock = nullptr;
     bool soleInstance = true;

@@ -95,6 +95,8 @@ QString eventText(const QString &event)
         {QStringLiteral("acknowledge"), QStringLiteral("确认")},
         {QStringLiteral("silence"), QStringLiteral("消音")},
         {QStringLiteral("clear"), QStringLiteral("清除")},
+        {QStringLiteral("started"), QStringLiteral("启动")},
+        {QStringLiteral("stopped"), QStringLiteral("停止")},
         {QStringLiteral("mailed"), QStringLiteral("邮件")},
         {QStringLiteral("posted"), QStringLiteral("推送")},
         {QStringLiteral("notify_failed"), QStringLiteral("通知失败")},

@@ -236,6 +236,15 @@ void SmallDisk::release()
     QFile::remove(dir.filePath(QStringLiteral(".filler")));
 }
 
+bool SmallDisk::makeReadOnly()
+{
+#ifdef Q_OS_LINUX
+    return mounted && ::mount(nullptr, QFile::encodeName(dir.path()), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+#else
+    return false;
+#endif
+}
+
 KillCampaign::KillCampaign(const char *name, int defaultKills)
 {
     bool ok = false;

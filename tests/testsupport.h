@@ -101,6 +101,8 @@ public:
     bool fill(qint64 leave);
     // Gives the space back.
     void release();
+    // Mounted read-only from now on, as a backup's medium may be.
+    bool makeReadOnly();
 
 private:
     QTemporaryDir dir;
