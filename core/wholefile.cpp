@@ -3,6 +3,8 @@
 #include <QSaveFile>
 
 #include <QFileInfo>
+#include <QStorageInfo>
+#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -70,6 +72,12 @@ void syncFolder(const QString &folder)
 #else
     Q_UNUSED(folder);
 #endif
+}
+
+QString fullDiskReason(const QString &folder)
+{
+    const QStorageInfo storage(folder);
+    return storage.isValid() && storage.bytesAvailable() < 1024 * 1024 ? qt_error_string(ENOSPC) : QString();
 }
 
 bool write(const QString &path, const QByteArray &bytes, QString *error)

@@ -22,4 +22,8 @@ bool sync(QFileDevice &file, QString *reason);
 // Makes the renames done in folder last.
 void syncFolder(const QString &folder);
 
+// The system's words for a full disk when folder's has less than a mebibyte left, else empty:
+// for a failure whose own words do not say why (a library's, a lock's).
+QString fullDiskReason(const QString &folder);
+
 } // namespace WholeFile

@@ -28,17 +28,20 @@ constexpr int kProgressFigures = 80;
 constexpr int kProgressPdf = 90;
 // Another report into the same folder (the command line beside the station) is waited for.
 constexpr int kFolderWaitMs = 5 * 60 * 1000;
+constexpr int kLockSliceMs = 250;
 
 const char kLockName[] = ".kestro-report.lock";
 const char kScratchPrefix[] = ".kestro-report-";
 
 // Whatever a report being made keeps in folder: its hidden scratch folders (and the hidden
-// temporary files of earlier versions). Called with the folder's lock held.
+// temporary files of earlier versions), and the file QLockFile keeps while it takes over a
+// stale lock. Called with the folder's lock held.
 void removeScratch(const QString &folder)
 {
     QDir dir(folder);
     const QFileInfoList found =
-        dir.entryInfoList({QString::fromLatin1(kScratchPrefix) + QLatin1Char('*')},
+        dir.entryInfoList({QString::fromLatin1(kScratchPrefix) + QLatin1Char('*'),
+                           QString::fromLatin1(kLockName) + QStringLiteral(".rmlock")},
                           QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
     for (const QFileInfo &entry : found) {
         if (entry.isDir() && !entry.isSymLink())
@@ -138,19 +141,31 @@ ReportOutcome ReportFiles::make(const QString &dataDirectory, const ReportPeriod
         return outcome;
     }
     const std::unique_ptr<QLockFile> lock = folderLock(folder);
-    if (!lock->tryLock(kFolderWaitMs)) {
+    // Waited for in slices, so a station closing meanwhile is not held up.
+    bool locked = false;
+    for (int waited = 0; !locked && waited < kFolderWaitMs && !(cancel && cancel->load()); waited += kLockSliceMs)
+        locked = lock->tryLock(kLockSliceMs);
+    if (cancel && cancel->load()) {
+        outcome.cancelled = true;
+        return outcome;
+    }
+    if (!locked) {
+        const QString full = WholeFile::fullDiskReason(folder);
         outcome.error = lock->error() == QLockFile::LockFailedError
                             ? QCoreApplication::translate("ReportFiles", "另一份报表正在写入 %1")
                                   .arg(QDir::toNativeSeparators(folder))
-                            : QCoreApplication::translate("ReportFiles", "无法写入文件夹 %1")
-                                  .arg(QDir::toNativeSeparators(folder));
+                        : !full.isEmpty() ? full
+                                          : QCoreApplication::translate("ReportFiles", "无法写入文件夹 %1")
+                                                .arg(QDir::toNativeSeparators(folder));
         return outcome;
     }
     removeScratch(folder);
     QTemporaryDir scratch(QDir(folder).filePath(QString::fromLatin1(kScratchPrefix) + QStringLiteral("XXXXXX")));
     if (!scratch.isValid()) {
-        outcome.error = QCoreApplication::translate("ReportFiles", "无法写入文件夹 %1：%2")
-                            .arg(QDir::toNativeSeparators(folder), scratch.errorString());
+        const QString full = WholeFile::fullDiskReason(folder);
+        outcome.error = !full.isEmpty() ? full
+                                        : QCoreApplication::translate("ReportFiles", "无法写入文件夹 %1：%2")
+                                              .arg(QDir::toNativeSeparators(folder), scratch.errorString());
         return outcome;
     }
     const QStringList targets = paths(folder, stationName, period);

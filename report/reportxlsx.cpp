@@ -1,12 +1,12 @@
 #include "report/reportxlsx.h"
 
 #include "core/walltime.h"
+#include "core/wholefile.h"
 #include "report/reportterms.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
 #include <cerrno>
 #include <cmath>
 #include <initializer_list>
@@ -86,8 +86,6 @@ private:
 };
 
 const double kXlsxNoValue = std::nan("");
-// Less than this free, a failed workbook is put down to the disk being full.
-constexpr qint64 kXlsxRoomNeeded = 1024 * 1024;
 
 lxw_format *xlsxNumberFormat(lxw_workbook *book, const char *pattern)
 {
@@ -240,10 +238,8 @@ QString xlsxReason(lxw_error failure, int closeErrno, const QString &folder)
     default:
         break;
     }
-    const QStorageInfo storage(folder);
-    if (storage.isValid() && storage.bytesAvailable() < kXlsxRoomNeeded)
-        return qt_error_string(ENOSPC);
-    return QString::fromUtf8(lxw_strerror(failure));
+    const QString full = WholeFile::fullDiskReason(folder);
+    return full.isEmpty() ? QString::fromUtf8(lxw_strerror(failure)) : full;
 }
 
 QByteArray xlsxFileName(const QString &path)

@@ -71,8 +71,8 @@ void tst_alarmhandling::alarmIsHeardAcknowledgedAndJournalled()
             fields << query.value(k).toString();
         rows << fields.join('|');
     }
-    QCOMPARE(rows, QStringList({"5|1|alarm|5温度异常|95|80", "0|0|silence|消音||",
-                                "5|1|acknowledge|5温度异常||"}));
+    QCOMPARE(rows, QStringList({"0|0|started|监测站启动||", "5|1|alarm|5温度异常|95|80", "0|0|silence|消音||",
+                                "5|1|acknowledge|5温度异常||", "0|0|stopped|监测站停止||"}));
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase("check");
@@ -232,7 +232,7 @@ void tst_alarmhandling::lostConcentratorIsAnAlarmNotARecovery()
     QStringList events = journalRows(dataDir.path(), "event, text").mid(earlier);
     events.sort();
     QVERIFY2(events == QStringList({"alarm|3电流超限", "alarm|5温度异常", "alarm|9电压欠压",
-                                    "alarm|集中器通讯中断", "recovery|集中器通讯恢复"}),
+                                    "alarm|集中器通讯中断", "recovery|集中器通讯恢复", "started|监测站启动"}),
              qPrintable(journalRows(dataDir.path(), "time_text, event, text, value").mid(earlier).join('\n')));
     SiteSettings().save();
 }

@@ -7,11 +7,13 @@
 #include "forms/mainwindowform.h"
 #include "forms/panelcolumn.h"
 #include "history/historycsv.h"
+#include "history/historystore.h"
 #include "history/historyrecord.h"
 #include "history/historywritestatus.h"
 #include "monitor/alarm.h"
 #include "monitor/alarmhandling.h"
 #include "monitor/alarmsound.h"
+#include "report/reportfiles.h"
 #include "site/sitedialog.h"
 #include "site/sitesettings.h"
 #include "testsupport.h"
@@ -35,6 +37,7 @@ private slots:
     void stationCarriesOnWhileFull();
     void aRunOfFailuresIsLoggedOnce();
     void settingsStayWhenTheyCannotBeWritten();
+    void reportPairStaysWhenTheDiskIsFull();
 };
 
 void tst_fulldisk::stationCarriesOnWhileFull()
@@ -173,6 +176,45 @@ void tst_fulldisk::settingsStayWhenTheyCannotBeWritten()
     QCOMPARE(written.value("alarm/sound").toString(), QStringLiteral("false"));
     QCOMPARE(written.value("site/host").toString(), QStringLiteral("other.example"));
     QCOMPARE(written.value("site/station").toString(), QStringLiteral("一号站"));
+}
+
+// A report's older pair stays as it was when the disk fills before the PDF or between the
+// PDF and the workbook; the reason said is the disk's, and nothing is left behind.
+void tst_fulldisk::reportPairStaysWhenTheDiskIsFull()
+{
+    QTemporaryDir data;
+    {
+        HistoryStore store(data.path());
+        for (int minute = 0; minute < 1440; minute += 10) {
+            DeviceReadings r;
+            for (int device = 0; device < 24; ++device)
+                r.deviceTemperature[device] = 30 + device + minute % 7, r.deviceCurrent[device] = 1.5f;
+            QVERIFY(!store.recordHistoryMinute(r, QDateTime(QDate(2026, 3, 2), QTime(0, 0).addSecs(minute * 60))).failed);
+        }
+    }
+    SmallDisk disk(8);
+    QVERIFY2(disk.isMounted(), "mounting a tmpfs needs root");
+    const QString folder = disk.path() + "/reports";
+    const ReportPeriod day = ReportPeriod::day(QDate(2026, 3, 2));
+    const QDateTime made(QDate(2026, 3, 3), QTime(0, 5));
+    QVERIFY(ReportFiles::make(data.path(), day, "站A", folder, made).written());
+    const QStringList pair = ReportFiles::paths(folder, "站A", day);
+    const QByteArray pdf = fileBytes(pair.at(0)), xlsx = fileBytes(pair.at(1));
+
+    // No room for the PDF; then room for the PDF but not for the workbook.
+    for (const qint64 leave : {qint64(0), qint64(pdf.size() / 4096 + 2) * 4096}) {
+        disk.release();
+        QVERIFY(disk.fill(leave));
+        const ReportOutcome full = ReportFiles::make(data.path(), day, "站A", folder, made.addSecs(60));
+        QVERIFY(!full.written());
+        QVERIFY2(full.error == qt_error_string(ENOSPC), qPrintable(full.error));
+        QCOMPARE(fileBytes(pair.at(0)), pdf);
+        QCOMPARE(fileBytes(pair.at(1)), xlsx);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
+    }
+    disk.release();
+    QVERIFY(ReportFiles::make(data.path(), day, "站A", folder, made.addSecs(120)).written());
+    QCOMPARE(int(ReportFiles::state(folder, "站A", day)), int(ReportFiles::State::Complete));
 }
 
 KESTRO_TEST_MAIN(tst_fulldisk)

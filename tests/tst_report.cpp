@@ -21,6 +21,7 @@
 #include "storage/hourlyarchive.h"
 
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLockFile>
@@ -30,7 +31,9 @@
 #include <QSignalSpy>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QRandomGenerator>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -127,6 +130,37 @@ QString pdfTool(const QString &program, const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+// The two days before today every half hour, so that the day the schedule asks for is
+// recorded at any time of day, 00:00 to 00:05 too.
+void writeTwoDays(const QString &dir)
+{
+    HistoryStore store(dir);
+    for (int day = 2; day >= 1; --day) {
+        for (int minute = 0; minute < 1440; minute += 30) {
+            DeviceReadings r;
+            r.deviceTemperature[4] = 40 + minute / 100.0f, r.deviceCurrent[4] = 2;
+            QVERIFY(!store.recordHistoryMinute(r, QDateTime(QDate::currentDate().addDays(-day), QTime(0, 0).addSecs(minute * 60))).failed);
+        }
+    }
+}
+
+// The built station run for a report with no display and settings of its own.
+QProcessEnvironment commandEnvironment(const QString &config)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.remove("DISPLAY");
+    environment.insert("XDG_CONFIG_HOME", config);
+    if (environment.contains("ASAN_OPTIONS"))
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    return environment;
+}
+
+int scratchEntries(const QString &folder)
+{
+    return QDir(folder).entryList({".kestro-report-*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size();
+}
+
 // 64 devices, so the device table goes on over a page; device 17 the hottest at 87.4 ℃.
 ReportData sampleDay()
 {
@@ -176,6 +210,7 @@ private slots:
     void pdfReadsBackAsPrinted();
     void commandLineReportsADayOfAGeneratedWeek();
     void scheduleMakesUpAndDialogMakesOnDemand();
+    void aKilledReportLeavesAWholePair();
 };
 
 void tst_report::dayFromMinuteFilesAndJournal()
@@ -519,13 +554,7 @@ void tst_report::commandLineReportsADayOfAGeneratedWeek()
     const std::unique_ptr<QLockFile> running = DataDirectory::takeLock(dir.path());
     QVERIFY(running->isLocked());
     QProcess station;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    environment.remove("DISPLAY");
-    environment.insert("XDG_CONFIG_HOME", config.path());
-    if (environment.contains("ASAN_OPTIONS"))
-        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
-    station.setProcessEnvironment(environment);
+    station.setProcessEnvironment(commandEnvironment(config.path()));
     const QString day = yesterday.toString("yyyy-MM-dd");
     station.start(KESTRO_BINARY_PATH, {"--data-dir", dir.path(), "--report", "day", day, "--out", out.path()});
     QVERIFY(station.waitForFinished(60000));
@@ -606,17 +635,7 @@ void tst_report::scheduleMakesUpAndDialogMakesOnDemand()
     SiteSettings site = SiteSettings::load();
     site.station = "一号站";
     QVERIFY(site.save());
-    // Two days, so that the day due is recorded at any time of day, 00:00 to 00:05 too.
-    {
-        HistoryStore store(dir.path());
-        for (int day = 2; day >= 1; --day) {
-            for (int minute = 0; minute < 1440; minute += 30) {
-                DeviceReadings r;
-                r.deviceTemperature[4] = 40 + minute / 100.0f, r.deviceCurrent[4] = 2;
-                QVERIFY(!store.recordHistoryMinute(r, QDateTime(QDate::currentDate().addDays(-day), QTime(0, 0).addSecs(minute * 60))).failed);
-            }
-        }
-    }
+    writeTwoDays(dir.path());
     const ReportPeriod dayDue = ReportSchedule::due(QDateTime::currentDateTime(), true, false).first();
 
     // A folder that cannot be made: a plain file stands where it should be.
@@ -643,8 +662,35 @@ void tst_report::scheduleMakesUpAndDialogMakesOnDemand()
     const auto inMonthDue = [&monthDue](const QDate &d) { return d.year() == monthDue.year() && d.month() == monthDue.month(); };
     const bool monthRecorded = inMonthDue(QDate::currentDate().addDays(-1)) || inMonthDue(QDate::currentDate().addDays(-2));
     QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 2, 60000);
-    QCOMPARE(int(ReportFiles::state(settings.folderPath(dir.path()), "一号站", dayDue)), int(ReportFiles::State::Complete));
-    QCOMPARE(QDir(settings.folderPath(dir.path())).entryList(QDir::Files).size(), monthRecorded ? 4 : 2);
+    const QString folder = settings.folderPath(dir.path());
+    QCOMPARE(int(ReportFiles::state(folder, "一号站", dayDue)), int(ReportFiles::State::Complete));
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), monthRecorded ? 4 : 2);
+
+    // A pair that is not whole is made again at the next start: without either file, left
+    // mixed by a kill, or made while its day still ran. What a killed report left goes.
+    const QStringList pair = ReportFiles::paths(folder, "一号站", dayDue);
+    const auto setMade = [](const QString &path, const QDateTime &made) {
+        QFile file(path);
+        return file.open(QIODevice::ReadWrite) && file.setFileTime(made, QFileDevice::FileModificationTime);
+    };
+    const QDateTime dayEnd(dayDue.endDay(), QTime(0, 0));
+    for (int spoilt = 0; spoilt < 4; ++spoilt) {
+        if (spoilt < 2)
+            QVERIFY(QFile::remove(pair.at(spoilt)));
+        else if (spoilt == 2)
+            QVERIFY(setMade(pair.at(1), QFileInfo(pair.at(1)).lastModified().addSecs(-2)));
+        else
+            QVERIFY(setMade(pair.at(0), dayEnd.addSecs(-60)) && setMade(pair.at(1), dayEnd.addSecs(-60)));
+        QVERIFY(QDir(folder).mkpath(".kestro-report-Ab12Cd") && writeFileBytes(folder + "/.kestro-report-Ab12Cd/x.pdf", "x"));
+        ReportScheduler next(dir.path());
+        QSignalSpy made(&next, &ReportScheduler::finished);
+        next.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!made.isEmpty(), 60000);
+        const ReportOutcome outcome = made.first().at(0).value<ReportOutcome>();
+        QVERIFY2(outcome.written() && outcome.period.text() == dayDue.text(), qPrintable(QString::number(spoilt)));
+        QCOMPARE(int(ReportFiles::state(folder, "一号站", dayDue)), int(ReportFiles::State::Complete));
+        QCOMPARE(scratchEntries(folder), 0);
+    }
 
     // On demand: the dialog's own choice of the day before, into a folder typed there.
     ReportDialog dialog(&reports, dir.path());
@@ -658,6 +704,64 @@ void tst_report::scheduleMakesUpAndDialogMakesOnDemand()
              qPrintable(shown));
     QCOMPARE(dialog.findChild<QProgressBar *>("report_progress")->value(), 100);
     QCOMPARE(QDir(out.filePath("asked")).entryList(QDir::Files).size(), 2);
+}
+
+// The built station's report command killed at moments spread over its run, over an older
+// pair: each time the older pair, the new pair, or a mixed pair that the next scheduled run
+// makes again; never a pair with a file missing, and what a kill left is gone after the next.
+void tst_report::aKilledReportLeavesAWholePair()
+{
+    const KillCampaign campaign("report kills", 10);
+    QRandomGenerator random(campaign.seed);
+    QTemporaryDir dir, config;
+    writeTwoDays(dir.path());
+    const QString station = QSysInfo::machineHostName();
+    SiteSettings site = SiteSettings::load();
+    site.station = station;
+    QVERIFY(site.save());
+    ReportSettings settings;
+    settings.monthly = false, settings.folder = dir.filePath("reports");
+    QVERIFY(settings.save());
+    const QString folder = settings.folderPath(dir.path());
+    const ReportPeriod period = ReportSchedule::due(QDateTime::currentDateTime(), true, false).first();
+    const QStringList pair = ReportFiles::paths(folder, station, period);
+
+    QProcess report;
+    report.setProcessEnvironment(commandEnvironment(config.path()));
+    const QStringList arguments{"--data-dir", dir.path(), "--report", "day", period.text(), "--out", folder};
+    QElapsedTimer timer;
+    timer.start();
+    report.start(KESTRO_BINARY_PATH, arguments);
+    QVERIFY(report.waitForFinished(60000) && report.exitCode() == 0);
+    const int lasting = int(timer.elapsed());
+    QMap<int, int> seen;
+    for (int kill = 0; kill < campaign.kills; ++kill) {
+        report.start(KESTRO_BINARY_PATH, arguments);
+        QVERIFY(report.waitForStarted(5000));
+        QThread::usleep(1000 * random.bounded(1, lasting + 1));
+        report.kill();
+        QVERIFY(report.waitForFinished(5000));
+        const ReportFiles::State state = ReportFiles::state(folder, station, period);
+        ++seen[int(state)];
+        QVERIFY2(state == ReportFiles::State::Complete || state == ReportFiles::State::Mixed,
+                 qPrintable(QString("state %1 after a kill at %2").arg(int(state)).arg(kill)));
+        // Each run removes what the one before left: one scratch folder at the most.
+        QVERIFY(scratchEntries(folder) <= 1);
+        if (state == ReportFiles::State::Mixed) {
+            ReportScheduler next(dir.path());
+            QSignalSpy made(&next, &ReportScheduler::finished);
+            next.start();
+            QTRY_VERIFY_WITH_TIMEOUT(!made.isEmpty(), 60000);
+            QCOMPARE(int(ReportFiles::state(folder, station, period)), int(ReportFiles::State::Complete));
+            QCOMPARE(scratchEntries(folder), 0);
+        }
+    }
+    qInfo("report kills: %d complete, %d mixed (one report %d ms)", seen.value(int(ReportFiles::State::Complete)),
+          seen.value(int(ReportFiles::State::Mixed)), lasting);
+    report.start(KESTRO_BINARY_PATH, arguments);
+    QVERIFY(report.waitForFinished(60000) && report.exitCode() == 0);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+             QStringList({QFileInfo(pair.at(0)).fileName(), QFileInfo(pair.at(1)).fileName()}));
 }
 
 KESTRO_TEST_MAIN(tst_report)
