@@ -90,36 +90,32 @@ bool ReportDatabase::readJournal(qint64 utcFromMs, qint64 utcToMs, QVector<Journ
                        " AND j.epoch_ms >= ? AND j.epoch_ms < ? AND j.kind BETWEEN 1 AND 8"
                        " AND j.event IN ('alarm', 'recovery', 'acknowledge')")
             .arg(JournalEvent::columns(QStringLiteral("j.")), devices);
-    const QString stillOpen =
-        QStringLiteral("SELECT j.id, %1 FROM (SELECT device, kind, level, cabinet_group,"
+    // Each alarm open at a moment (bound to its "?"), joined with its rows.
+    const QString openAt =
+        QStringLiteral("(SELECT device, kind, level, cabinet_group,"
                        " max(CASE WHEN event = 'recovery' THEN id ELSE 0 END) AS recovered,"
                        " max(CASE WHEN event = 'alarm' THEN id ELSE 0 END) AS raised"
-                       " FROM alarm_journal WHERE device IN (%2) AND epoch_ms < ?"
+                       " FROM alarm_journal WHERE device IN (%1) AND epoch_ms < ?"
                        " AND kind BETWEEN 1 AND 8 AND event IN ('alarm', 'recovery')"
                        " GROUP BY device, kind, level, cabinet_group) o"
                        " JOIN alarm_journal j ON j.device = o.device AND j.kind = o.kind"
-                       " AND j.level IS o.level AND j.cabinet_group IS o.cabinet_group"
-                       " AND j.id > o.recovered"
+                       " AND j.level IS o.level AND j.cabinet_group IS o.cabinet_group")
+            .arg(devices);
+    const QString stillOpen =
+        QStringLiteral("SELECT j.id, %1 FROM %2 AND j.id > o.recovered"
                        " WHERE o.raised > o.recovered AND j.epoch_ms < ?"
                        " AND j.event IN ('alarm', 'acknowledge')")
-            .arg(JournalEvent::columns(QStringLiteral("j.")), devices);
+            .arg(JournalEvent::columns(QStringLiteral("j.")), openAt);
     // The alarms open at the period's end: how they ended, though after it.
     const QString endedAfter =
-        QStringLiteral("SELECT j.id, %1 FROM (SELECT device, kind, level, cabinet_group,"
-                       " max(CASE WHEN event = 'recovery' THEN id ELSE 0 END) AS recovered,"
-                       " max(CASE WHEN event = 'alarm' THEN id ELSE 0 END) AS raised"
-                       " FROM alarm_journal WHERE device IN (%2) AND epoch_ms < ?"
-                       " AND kind BETWEEN 1 AND 8 AND event IN ('alarm', 'recovery')"
-                       " GROUP BY device, kind, level, cabinet_group) o"
-                       " JOIN alarm_journal j ON j.device = o.device AND j.kind = o.kind"
-                       " AND j.level IS o.level AND j.cabinet_group IS o.cabinet_group"
+        QStringLiteral("SELECT j.id, %1 FROM %2"
                        " WHERE o.raised > o.recovered AND j.epoch_ms >= ?"
                        " AND j.event IN ('recovery', 'acknowledge')"
                        " AND j.id <= coalesce((SELECT min(r.id) FROM alarm_journal r"
                        " WHERE r.device = o.device AND r.kind = o.kind AND r.level IS o.level"
                        " AND r.cabinet_group IS o.cabinet_group AND r.event = 'recovery'"
                        " AND r.epoch_ms >= ?), 9223372036854775807)")
-            .arg(JournalEvent::columns(QStringLiteral("j.")), devices);
+            .arg(JournalEvent::columns(QStringLiteral("j.")), openAt);
     QSqlQuery query(db.database());
     query.setForwardOnly(true);
     if (!query.prepare(inPeriod + QStringLiteral(" UNION ALL ") + stillOpen +

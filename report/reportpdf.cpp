@@ -343,7 +343,8 @@ void pdfAlarmList(QTextCursor &cursor, const ReportData &data, const QFont &base
     int row = 1;
     for (const ReportAlarm *shownAlarm : qAsConst(shown)) {
         const ReportAlarm &a = *shownAlarm;
-        const QString where = a.device > 0 ? QString::number(a.device) : !a.group.isEmpty() ? a.group : "—";
+        // A cabinet group's alarm and the link's name it in their text; the column is narrow.
+        const QString where = a.device > 0 ? QString::number(a.device) : QStringLiteral("—");
         const QString start = pdfTime(data, a.startMs) + (a.beganBefore ? lineBreak + "（期前开始）" : QString());
         const QString end = a.open        ? QStringLiteral("未恢复")
                             : a.endedAfter ? pdfTime(data, a.endMs) + lineBreak + "（期后恢复）"
