@@ -103,11 +103,11 @@ void ReportScheduler::run(const QVector<ReportPeriod> &periods, const QString &f
     const QString dataDirectory = dataDir;
     const auto cancel = cancelFlag;
     const auto progress = percent;
-    // Whether a report is there is asked on the worker too: a report folder on a network
-    // share that hangs must not hang the window.
     const QSet<QString> made = madeHere;
     const bool tidy = !onDemand && !tidied;
     tidied = tidied || !onDemand;
+    // Whether a report is there is asked on the worker too: a report folder on a network
+    // share that hangs must not hang the window.
     watcher.setFuture(QtConcurrent::run([=] {
         if (tidy)
             ReportFiles::removeLeftovers(folder);

@@ -116,8 +116,10 @@ Station::Station(const QString &dataDirectory, QLockFile *heldLock, QObject *par
 
 Station::~Station()
 {
-    if (running)
-        handling->journalRun(false, clockTextAt(QDateTime::currentDateTime()), QDateTime::currentDateTime());
+    if (running) {
+        const QDateTime now = QDateTime::currentDateTime();
+        handling->journalRun(false, clockTextAt(now), now);
+    }
     // Before the parts its feeding reads.
     delete modbus;
     // Whatever writes the database goes before it; the journal writes its backlog as it goes.
