@@ -15,6 +15,7 @@
 #include <QPdfWriter>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextDocument>
 #include <QTextTable>
 #include <algorithm>
@@ -127,6 +128,71 @@ void pdfKeepHeadingsWithNext(QTextDocument &document, qreal pageHeight)
             QTextCursor(block).setBlockFormat(format);
         }
     }
+}
+
+// A cell's lines as tall as the layout stacks them, wherever page breaks have put them.
+qreal pdfCellHeight(const QTextDocument &document, const QTextTableCell &cell)
+{
+    qreal height = 0;
+    for (QTextBlock block = document.findBlock(cell.firstPosition());
+         block.isValid() && block.position() <= cell.lastPosition(); block = block.next()) {
+        const QTextLayout *lines = block.layout();
+        for (int i = 0; i < lines->lineCount(); ++i)
+            height += std::ceil(lines->lineAt(i).height());
+    }
+    return height;
+}
+
+// Qt moves a table row to the next page only if the first line of every cell would cross the
+// page's end; else it breaks the row line by line, and what moved prints over the next page's
+// repeated header. So each cell of a row with a taller cell (a chart, wrapped text) starts
+// with a line as tall as the row's text that takes no room: it crosses the page's end exactly
+// when the row would, wherever the row ends up. One more layout of the tables.
+void pdfKeepRowsWhole(QTextDocument &document)
+{
+    struct Row
+    {
+        QTextTable *table;
+        int row;
+        qreal height;
+    };
+    QVector<Row> rows;
+    document.pageCount(); // Qt lays out the rest of a document lazily; the lines are needed now
+    const QList<QTextFrame *> frames = document.rootFrame()->childFrames();
+    for (QTextFrame *frame : frames) {
+        auto *table = qobject_cast<QTextTable *>(frame);
+        for (int row = table ? table->format().headerRowCount() : 0; table && row < table->rows(); ++row) {
+            qreal tallest = 0, firstLine = qInf();
+            for (int column = 0; column < table->columns(); ++column) {
+                const QTextTableCell cell = table->cellAt(row, column);
+                if (cell.row() != row || cell.column() != column)
+                    continue;
+                const QTextLayout *lines = document.findBlock(cell.firstPosition()).layout();
+                firstLine = std::min(firstLine, lines->lineCount() ? std::ceil(lines->lineAt(0).height()) : 0.0);
+                tallest = std::max(tallest, pdfCellHeight(document, cell));
+            }
+            if (firstLine < tallest)
+                rows.append({table, row, tallest});
+        }
+    }
+    QTextBlockFormat flat;
+    flat.setLineHeight(0, QTextBlockFormat::ProportionalHeight);
+    QTextCursor edit(&document);
+    edit.beginEditBlock();
+    for (const Row &r : qAsConst(rows)) {
+        for (int column = 0; column < r.table->columns(); ++column) {
+            const QTextTableCell cell = r.table->cellAt(r.row, column);
+            if (cell.row() != r.row || cell.column() != column)
+                continue;
+            QTextCursor cursor = cell.firstCursorPosition();
+            cursor.insertBlock(cursor.blockFormat(), cursor.charFormat());
+            cursor.movePosition(QTextCursor::PreviousBlock);
+            cursor.setBlockFormat(flat);
+            // A chart of no series: ReportChart sizes it and draws nothing.
+            ReportChart::insert(cursor, -1, QSizeF(0, r.height));
+        }
+    }
+    edit.endEditBlock();
 }
 
 QTextTable *pdfTable(QTextCursor &cursor, int rows, int headerRows, const QVector<int> &percents)
@@ -443,6 +509,8 @@ bool ReportPdf::render(const ReportData &data, QByteArray *pdf, QString *error)
     pdfLink(cursor, data, base);
     pdfSignature(cursor, base);
     cursor.endEditBlock();
+    // Rows first: their probes hold wherever a row goes, and a heading then follows its table.
+    pdfKeepRowsWhole(document);
     pdfKeepHeadingsWithNext(document, body.height());
 
     QPainter painter;

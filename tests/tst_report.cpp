@@ -180,7 +180,7 @@ ReportData sampleDay()
         data.devices << d;
     }
     data.devices[16].temperature.max = 87.4;
-    for (int n : {17, 3, 5}) {
+    for (int n : {17, 3, 5, 6, 7, 8, 9, 10, 11, 12}) {
         ReportSeries s;
         s.device = n;
         for (int minute = 0; minute < 720; minute += minute == 300 ? 20 : 1)
@@ -469,6 +469,23 @@ void tst_report::pdfReadsBackAsPrinted()
     const QString page2 = text.split('\f').value(1).trimmed();
     const QString header2 = page2.left(page2.indexOf(QRegularExpression("\\n\\s*\\d+\\s+回路")));
     QVERIFY2(header2.contains("安装部位") && header2.contains("最高时间"), qPrintable(page2.left(300)));
+    // The hottest table's rows (a chart each) go on over a page whole: on its next page the
+    // repeated header comes first, no row's text printed over it. Lines of notes move the
+    // table down by steps smaller than a row, so that some row meets the page's end.
+    ReportData moved = data;
+    moved.alarms.resize(1);
+    int crossings = 0;
+    for (int notes = 0; notes < 5; ++notes, moved.notes << "说明") {
+        QVERIFY(ReportPdf::render(moved, &bytes) && writeFileBytes(pdf, bytes));
+        const QStringList printed = pdfTool("pdftotext", {"-layout", pdf, "-"}).split('\f');
+        const int begun = printed.indexOf(QRegularExpression("(.|\\n)*温度趋势(.|\\n)*"));
+        if (begun < 0 || !printed.value(begun + 1).contains("温度趋势"))
+            continue;
+        ++crossings;
+        const QString headerLine = printed.at(begun + 1).trimmed().section('\n', 0, 0);
+        QVERIFY2(headerLine.contains("温度趋势") && !headerLine.contains(QRegularExpression("\\d")), qPrintable(headerLine));
+    }
+    QVERIFY(crossings > 0);
 
     // Every font embedded, or a PC without them shows no Chinese.
     const QStringList fonts = pdfTool("pdffonts", {pdf}).trimmed().split('\n').mid(2);
