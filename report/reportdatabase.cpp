@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QStringList>
 #include <QVariant>
+#include <map>
+#include <tuple>
 
 namespace {
 
@@ -106,24 +108,13 @@ bool ReportDatabase::readJournal(qint64 utcFromMs, qint64 utcToMs, QVector<Journ
                        " WHERE o.raised > o.recovered AND j.epoch_ms < ?"
                        " AND j.event IN ('alarm', 'acknowledge')")
             .arg(JournalEvent::columns(QStringLiteral("j.")), openAt);
-    // The alarms open at the period's end: how they ended, though after it.
-    const QString endedAfter =
-        QStringLiteral("SELECT j.id, %1 FROM %2"
-                       " WHERE o.raised > o.recovered AND j.epoch_ms >= ?"
-                       " AND j.event IN ('recovery', 'acknowledge')"
-                       " AND j.id <= coalesce((SELECT min(r.id) FROM alarm_journal r"
-                       " WHERE r.device = o.device AND r.kind = o.kind AND r.level IS o.level"
-                       " AND r.cabinet_group IS o.cabinet_group AND r.event = 'recovery'"
-                       " AND r.epoch_ms >= ?), 9223372036854775807)")
-            .arg(JournalEvent::columns(QStringLiteral("j.")), openAt);
     QSqlQuery query(db.database());
     query.setForwardOnly(true);
-    if (!query.prepare(inPeriod + QStringLiteral(" UNION ALL ") + stillOpen +
-                       QStringLiteral(" UNION ALL ") + endedAfter + QStringLiteral(" ORDER BY 1"))) {
+    if (!query.prepare(inPeriod + QStringLiteral(" UNION ALL ") + stillOpen + QStringLiteral(" ORDER BY 1"))) {
         *error = StationDatabase::reasonOf(query.lastError());
         return false;
     }
-    for (qint64 bound : {utcFromMs, utcToMs, utcFromMs, utcFromMs, utcToMs, utcToMs, utcToMs})
+    for (qint64 bound : {utcFromMs, utcToMs, utcFromMs, utcFromMs})
         query.addBindValue(bound);
     if (!query.exec()) {
         *error = StationDatabase::reasonOf(query.lastError());
@@ -131,10 +122,52 @@ bool ReportDatabase::readJournal(qint64 utcFromMs, qint64 utcToMs, QVector<Journ
     }
     while (query.next())
         events->append(JournalEvent::read(query, 1));
-    if (query.lastError().isValid()) {
-        *error = StationDatabase::reasonOf(query.lastError());
+    if (query.lastError().isValid() || !readEndings(utcToMs, events, error)) {
+        if (query.lastError().isValid())
+            *error = StationDatabase::reasonOf(query.lastError());
         events->clear();
         return false;
+    }
+    return true;
+}
+
+bool ReportDatabase::readEndings(qint64 utcToMs, QVector<JournalEvent> *events, QString *error) const
+{
+    // The alarms still open at the period's end, by the rows just read.
+    using Key = std::tuple<int, int, int, QString>;
+    std::map<Key, bool> open;
+    for (const JournalEvent &event : qAsConst(*events)) {
+        if (event.event != QLatin1String("acknowledge"))
+            open[Key(event.device, event.kind, event.level, event.group.name)] = event.event == QLatin1String("alarm");
+    }
+    QSqlQuery query(db.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT j.id, %1 FROM alarm_journal j WHERE j.device = ? AND j.kind = ?"
+                                      " AND j.level IS ? AND j.cabinet_group IS ? AND j.epoch_ms >= ?"
+                                      " AND j.event IN ('recovery', 'acknowledge') ORDER BY j.epoch_ms, j.id")
+                           .arg(JournalEvent::columns(QStringLiteral("j."))))) {
+        *error = StationDatabase::reasonOf(query.lastError());
+        return false;
+    }
+    for (const auto &key : open) {
+        if (!key.second)
+            continue;
+        query.addBindValue(std::get<0>(key.first));
+        query.addBindValue(std::get<1>(key.first));
+        query.addBindValue(std::get<2>(key.first));
+        query.addBindValue(std::get<3>(key.first).isEmpty() ? QVariant(QVariant::String) : QVariant(std::get<3>(key.first)));
+        query.addBindValue(utcToMs);
+        if (!query.exec()) {
+            *error = StationDatabase::reasonOf(query.lastError());
+            return false;
+        }
+        // Its acknowledgement and its recovery; what came after is another alarm's.
+        while (query.next()) {
+            events->append(JournalEvent::read(query, 1));
+            if (events->last().event == QLatin1String("recovery"))
+                break;
+        }
+        query.finish();
     }
     return true;
 }

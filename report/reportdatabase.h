@@ -49,6 +49,9 @@ public:
 
 private:
     bool openWith(const QString &options, const QString &name);
+    // Appends, for each alarm events leave open, its acknowledgement and recovery at or after
+    // utcToMs.
+    bool readEndings(qint64 utcToMs, QVector<JournalEvent> *events, QString *error) const;
 
     StationDatabase db;
     bool found = false;
