@@ -114,15 +114,23 @@ void pdfHeading(QTextCursor &cursor, const QString &text, const QFont &base)
     cursor.insertText(text, pdfChars(base, 11, true));
 }
 
-// Qt keeps nothing with what follows it: a heading that would end a page starts the next.
+// Qt keeps nothing with what follows it: a heading that would end a page starts the next, and
+// so does one whose table Qt moved, header and all, to the next page for its first row.
 void pdfKeepHeadingsWithNext(QTextDocument &document, qreal pageHeight)
 {
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         if (!block.blockFormat().boolProperty(kPdfHeadingMark))
             continue;
-        const QRectF rect = document.documentLayout()->blockBoundingRect(block);
+        const QRectF rect = layout->blockBoundingRect(block);
         const qreal pageEnd = (std::floor(rect.top() / pageHeight) + 1) * pageHeight;
-        if (pageEnd - rect.bottom() < pdfMm(25)) {
+        QTextBlock next = block.next();
+        while (next.isValid() && !QTextCursor(next).currentTable() &&
+               !next.blockFormat().boolProperty(kPdfHeadingMark))
+            next = next.next();
+        const bool tableMoved = next.isValid() && QTextCursor(next).currentTable() &&
+                                layout->blockBoundingRect(next).top() >= pageEnd;
+        if (tableMoved || pageEnd - rect.bottom() < pdfMm(25)) {
             QTextBlockFormat format = block.blockFormat();
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             QTextCursor(block).setBlockFormat(format);
@@ -144,10 +152,10 @@ qreal pdfCellHeight(const QTextDocument &document, const QTextTableCell &cell)
 }
 
 // Qt moves a table row to the next page only if the first line of every cell would cross the
-// page's end; else it breaks the row line by line, and what moved prints over the next page's
-// repeated header. So each cell of a row with a taller cell (a chart, wrapped text) starts
-// with a line as tall as the row's text that takes no room: it crosses the page's end exactly
-// when the row would, wherever the row ends up. One more layout of the tables.
+// page's end; else it moves just the lines that do not fit, and the row runs on under the next
+// page's repeated header. So each cell of a row with a taller cell (a chart, wrapped text)
+// starts with a line as tall as the row's text that takes no room: it crosses the page's end
+// exactly when the row would, wherever the row ends up. Costs one more layout of the tables.
 void pdfKeepRowsWhole(QTextDocument &document)
 {
     struct Row
@@ -157,24 +165,28 @@ void pdfKeepRowsWhole(QTextDocument &document)
         qreal height;
     };
     QVector<Row> rows;
-    document.pageCount(); // Qt lays out the rest of a document lazily; the lines are needed now
+    document.pageCount(); // Qt may lay out the end later; the lines are read now
     const QList<QTextFrame *> frames = document.rootFrame()->childFrames();
     for (QTextFrame *frame : frames) {
         auto *table = qobject_cast<QTextTable *>(frame);
-        for (int row = table ? table->format().headerRowCount() : 0; table && row < table->rows(); ++row) {
+        if (!table)
+            continue;
+        for (int row = table->format().headerRowCount(); row < table->rows(); ++row) {
             qreal tallest = 0, firstLine = qInf();
             for (int column = 0; column < table->columns(); ++column) {
                 const QTextTableCell cell = table->cellAt(row, column);
                 if (cell.row() != row || cell.column() != column)
                     continue;
                 const QTextLayout *lines = document.findBlock(cell.firstPosition()).layout();
-                firstLine = std::min(firstLine, lines->lineCount() ? std::ceil(lines->lineAt(0).height()) : 0.0);
+                const qreal first = lines->lineCount() ? std::ceil(lines->lineAt(0).height()) : 0;
+                firstLine = std::min(firstLine, first);
                 tallest = std::max(tallest, pdfCellHeight(document, cell));
             }
             if (firstLine < tallest)
                 rows.append({table, row, tallest});
         }
     }
+    // Qt tests a line against the page's end by its height, but moves on by its line height.
     QTextBlockFormat flat;
     flat.setLineHeight(0, QTextBlockFormat::ProportionalHeight);
     QTextCursor edit(&document);
