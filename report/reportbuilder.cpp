@@ -194,7 +194,6 @@ ReportData ReportBuilder::build(const QString &dataDirectory, const ReportPeriod
             if (inPeriod)
                 stamps.append(row.hour * 1000 + WallTime::kHourMs - 60000);
         }
-        std::sort(stamps.begin(), stamps.end());
         const bool anyHour = std::any_of(histories.cbegin(), histories.cend(),
                                          [](const ReportDeviceHistory &h) { return !h.isEmpty(); });
         // A day the archive does not hold may still be in a copy's minute files.

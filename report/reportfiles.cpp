@@ -100,11 +100,6 @@ bool replace(const QString &from, const QString &to, QString *error)
 #endif
 }
 
-QString folderProblem(const QString &folder)
-{
-    return QCoreApplication::translate("ReportFiles", "无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder));
-}
-
 } // namespace
 
 ReportOutcome ReportFiles::make(const QString &dataDirectory, const ReportPeriod &period,
@@ -137,7 +132,8 @@ ReportOutcome ReportFiles::make(const QString &dataDirectory, const ReportPeriod
         return outcome;
     }
     if (!QDir().mkpath(folder)) {
-        outcome.error = folderProblem(folder);
+        outcome.error = QCoreApplication::translate("ReportFiles", "无法创建文件夹 %1")
+                            .arg(QDir::toNativeSeparators(folder));
         return outcome;
     }
     const std::unique_ptr<QLockFile> lock = folderLock(folder);

@@ -161,9 +161,8 @@ ReportLink ReportJournal::availability(const QVector<JournalRun> &runs,
             up = run.started;
             continue;
         }
-        const qint64 at = qMin(run.epochMs, span.toMs);
         if (!known) {
-            link.unknownMs += at - span.fromMs;
+            link.unknownMs += qMin(run.epochMs, span.toMs) - span.fromMs;
             known = true;
         } else if (up && run.started) {
             const qint64 lastSign = qMax(run.previousRowMs, lastRecordBefore ? lastRecordBefore(run.epochMs) : 0);
